@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+    std::printf("\nOstrand 1.0\n");
+    return 0;
+}

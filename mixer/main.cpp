@@ -1,0 +1,3 @@
+#include "mixer/run/driver.hpp"
+
+int main(int argc, char** argv) { return varnel::RunMixer(argc, argv); }

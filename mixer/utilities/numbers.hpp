@@ -1,0 +1,33 @@
+// Number reading and conversions that stay defined for any input: text
+// fields never yield NaN or infinity, and float-to-integer casts are clamped.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace varnel {
+
+// Decimal floating-point number at the start of the field (leading white space
+// allowed), 0 when there is none. "nan", "inf" and overflowing values read as 0.
+double ReadDecimal(std::string_view field);
+
+// Base-10 integer from the start of the field, 0 when there is none; values
+// beyond the int range are clamped to it.
+int ReadInteger(std::string_view field);
+
+// Truncation toward zero, clamped to the target range; NaN gives 0.
+int32_t TruncToInt32(double v);
+int64_t TruncToInt64(double v);
+
+// Integer sums that saturate at the 32-bit limits instead of wrapping.
+inline int32_t SatAdd32(int32_t a, int32_t b) {
+    int64_t s = int64_t(a) + int64_t(b);
+    if (s > INT32_MAX) return INT32_MAX;
+    if (s < INT32_MIN) return INT32_MIN;
+    return int32_t(s);
+}
+
+// The system's decibel helper: factor x 10^(dB/20) in single precision.
+float dBtoRatio(float dB, float factor);
+
+}  // namespace varnel
