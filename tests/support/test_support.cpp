@@ -48,8 +48,12 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     cmd += ShellQuote(dir);
     cmd += " && ";
     cmd += ShellQuote(program);
-    for (const auto& a : args) cmd += " " + ShellQuote(a);
-    cmd += " < " + ShellQuote(inputPath);
+    for (const auto& a : args) {
+        cmd += ' ';
+        cmd += ShellQuote(a);
+    }
+    cmd += " < ";
+    cmd += ShellQuote(inputPath);
     RunResult r;
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
