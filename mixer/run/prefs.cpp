@@ -1,0 +1,304 @@
+#include "mixer/run/prefs.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "mixer/utilities/limits.hpp"
+#include "mixer/utilities/numbers.hpp"
+
+namespace varnel {
+
+namespace {
+
+constexpr const char* kBanner =
+    "Varnel version 1.164 (w20e) - offline multitrack mixer\n"
+    "Mixes from text: tracks, faders, preferences.\n";
+
+// Creates "prefs.txt" only where no file of that name exists, so a mistyped
+// name on the command line never costs the user a real preferences file.
+bool CreateDefaultPrefs(TextFile& out) {
+    int fd = ::open("prefs.txt", O_RDWR | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) return false;
+    std::FILE* f = ::fdopen(fd, "w+");
+    if (!f) {
+        ::close(fd);
+        return false;
+    }
+    bool ok = std::fputs(kDefaultPrefsText, f) >= 0 && std::fflush(f) == 0;
+    if (ok) LoadTextStream(f, out);
+    std::fclose(f);
+    return ok;
+}
+
+void UseDefaultText(TextFile& out) {
+    out.whole = kDefaultPrefsText;
+    out.content = ContentAfterBegin(out.whole);
+}
+
+// A directory prefix from the rest of the keyword's line (last hit wins).
+void ReadPrefix(const std::string& content, const char* keyword, bool& set, std::string& value) {
+    ScanKeyword(content, keyword, [&](Tokenizer& t) {
+        std::string_view v;
+        if (!NextToken(t, kLineDelim, v)) return true;
+        if (v.size() > size_t(kMaxPathChars)) {
+            std::printf("Warning: the \"%s\" setting is longer than %i characters and is ignored.\n",
+                        keyword, kMaxPathChars);
+            return true;
+        }
+        value.assign(v);
+        set = true;
+        return true;
+    });
+}
+
+// Rest-of-line integer field count: 1, 2 or 3, anything else 3 (last hit wins).
+void ReadFieldCount(const std::string& content, const char* keyword, int& fields) {
+    ScanKeyword(content, keyword, [&](Tokenizer& t) {
+        std::string_view v;
+        if (!NextToken(t, kLineDelim, v)) return true;
+        int n = ReadInteger(v);
+        fields = (n >= 1 && n <= 3) ? n : 3;
+        return true;
+    });
+}
+
+int64_t SecondsToSamples(std::string_view field, double rate) {
+    float seconds = float(ReadDecimal(field));
+    return TruncToInt64(double(seconds) * rate);
+}
+
+}  // namespace
+
+int64_t ReadTimeFields(Tokenizer& t, int fields, double rate) {
+    // Slots: minutes, seconds, milliseconds; which ones a line carries
+    // depends on the field count.
+    static constexpr int kSlotsFor[4][3] = {{1, -1, -1}, {1, -1, -1}, {0, 1, -1}, {0, 1, 2}};
+    float part[3] = {0.0f, 0.0f, 0.0f};
+    if (fields < 1 || fields > 3) fields = 3;
+    for (int i = 0; i < fields; ++i) {
+        std::string_view v;
+        if (!NextToken(t, i == fields - 1 ? kLineDelim : kTabDelim, v)) break;
+        part[kSlotsFor[fields][i]] = float(ReadDecimal(v));
+    }
+    float sum = part[0] * 60.0f + part[1] + part[2] / 1000.0f;
+    return TruncToInt64(double(sum) * rate);
+}
+
+void DitherRange(int depth, int& offset, int& span) {
+    if (depth <= 0) {
+        offset = span = 0;
+        return;
+    }
+    offset = int(std::pow(2.0, depth - 1));
+    span = int(std::pow(2.0, depth) + 1.0);
+}
+
+void LoadPreferences(const std::string& path, Prefs& prefs) {
+    if (LoadTextFile(path, prefs.file) != LoadResult::Ok) {
+        std::puts("\nWarning: prefs.txt file was not found...");
+        if (!CreateDefaultPrefs(prefs.file)) {
+            // "prefs.txt" exists already (another name was asked for) or
+            // cannot be made: use the default content without writing.
+            UseDefaultText(prefs.file);
+        }
+        std::puts("...created one for you.");
+    }
+    const std::string& c = prefs.file.content;
+    PrintLineWarnings(c, WarningFile::Preferences);
+
+    ScanKeyword(c, "verbo", [&](Tokenizer& t) {
+        std::string_view v;
+        if (NextToken(t, kFieldDelims, v)) prefs.verbosity = ReadInteger(v);
+        return true;
+    });
+    if (prefs.verbosity == 2) std::fputs(kBanner, stdout);
+
+    ReadPrefix(c, "mixdir", prefs.mixDirSet, prefs.mixDir);
+    ReadPrefix(c, "predir", prefs.preDirSet, prefs.preDir);
+    ReadPrefix(c, "bakdir", prefs.bakDirSet, prefs.bakDir);
+    ReadPrefix(c, "wavdir", prefs.wavDirSet, prefs.wavDir);
+
+    ScanKeyword(c, "tlist", [&](Tokenizer& t) {
+        std::string_view v;
+        if (!NextToken(t, kFieldDelims, v)) return true;
+        int mode = ReadInteger(v);
+        if (mode == 0 || mode == 1) prefs.trackListMode = mode;
+        return true;
+    });
+    if (HasKeyword(c, "tlist=tab")) prefs.separator = '\t';
+}
+
+int ReadOutputName(Prefs& prefs, const std::string& scriptMixName) {
+    const std::string& c = prefs.file.content;
+    prefs.mixName = scriptMixName;
+    ScanKeyword(c, "oname", [&](Tokenizer& t) {
+        std::string_view v;
+        if (NextToken(t, kLineDelim, v)) prefs.mixName.assign(v);
+        return true;
+    });
+    ReadFieldCount(c, "sfields", prefs.startFields);
+    prefs.outputName = (prefs.mixDirSet ? prefs.mixDir : std::string()) + prefs.mixName + ".wav";
+    if (prefs.outputName.size() > size_t(kMaxPathChars)) {
+        std::printf("Error: the output file name %s is longer than %i characters.\n",
+                    prefs.outputName.c_str(), kMaxPathChars);
+        return 2;
+    }
+    return 0;
+}
+
+int ComputeMixWindow(Prefs& prefs, int64_t songLength, double rate, MixWindow& window) {
+    const std::string& c = prefs.file.content;
+    if (prefs.verbosity == 2) std::puts("Checking Preferences...");
+
+    bool prefound = false;
+    Tokenizer afterPre{c, 0};
+    ScanKeyword(c, "pre", [&](Tokenizer& t) {
+        std::string_view v;
+        prefound = true;
+        if (NextToken(t, kLineDelim, v) && v == "on") prefs.preview = true;
+        afterPre = t;
+        return false;
+    });
+    if (!prefound) std::puts("Preview mode not specified.");
+
+    ReadFieldCount(c, "xfields", prefs.inOutFields);
+
+    if (prefs.preview) {
+        prefs.outputName = std::string(prefs.preDirSet   ? prefs.preDir
+                                       : prefs.mixDirSet ? prefs.mixDir
+                                                         : std::string()) +
+                           "preview.wav";
+        if (prefs.verbosity == 2) std::puts("Running in Preview Mode");
+        int64_t start = 0, length = songLength;
+        std::string_view tok;
+        // "start" and "length" count only when they follow "pre".
+        while (NextToken(afterPre, kFieldDelims, tok)) {
+            if (tok == "end") break;
+            if (tok == "start") {
+                start = ReadTimeFields(afterPre, prefs.startFields, rate);
+                if (start > songLength) {
+                    std::puts("Error: Preview start time in preferences file exceeds song length");
+                    return 2;
+                }
+                if (start < 0) {
+                    std::puts("Error: Preview start time in preferences is less than zero.");
+                    return 2;
+                }
+            } else if (tok == "length") {
+                std::string_view v;
+                if (NextToken(afterPre, kLineDelim, v)) length = TruncToInt64(ReadDecimal(v) * rate);
+            }
+        }
+        if (length < 0 || start < 0) {
+            std::puts("Head or tail set incorrectly in preferences!");
+            return 2;
+        }
+        window.start = start;
+        window.length = length;
+        prefs.inGiven = false;
+        prefs.inPoint = 0;
+        return 0;
+    }
+
+    int64_t head = 0, tail = 0, in = 0, out = 0;
+    bool inGiven = false, outGiven = false;
+    ScanKeyword(c, "head", [&](Tokenizer& t) {
+        std::string_view v;
+        if (NextToken(t, kFieldDelims, v)) head = SecondsToSamples(v, rate);
+        return true;
+    });
+    ScanKeyword(c, "tail", [&](Tokenizer& t) {
+        std::string_view v;
+        if (NextToken(t, kFieldDelims, v)) tail = SecondsToSamples(v, rate);
+        return true;
+    });
+    ScanKeyword(c, "xin", [&](Tokenizer& t) {
+        in = ReadTimeFields(t, prefs.inOutFields, rate);
+        inGiven = true;
+        return true;
+    });
+    ScanKeyword(c, "xout", [&](Tokenizer& t) {
+        out = ReadTimeFields(t, prefs.inOutFields, rate);
+        outGiven = true;
+        return true;
+    });
+
+    int64_t start = 0, length = songLength;
+    if (inGiven) {
+        length -= in;
+        start = in;
+    }
+    if (outGiven) length = out - (inGiven ? in : 0);
+    if (head > 1 && head < songLength) {
+        length -= head;
+        start += head;
+    }
+    if (tail > 1 && tail < songLength) length -= tail;
+    if (length < 0 || start < 0 || start >= songLength) {
+        std::puts("Head or tail set incorrectly in preferences!");
+        return 2;
+    }
+    window.start = start;
+    window.length = length;
+    prefs.inGiven = inGiven;
+    prefs.inPoint = inGiven ? in : 0;
+    return 0;
+}
+
+void ReadOutputSwitches(Prefs& prefs) {
+    const std::string& c = prefs.file.content;
+    ScanKeyword(c, "v=percent", [&](Tokenizer&) {
+        prefs.percentMode = true;
+        if (prefs.verbosity == 2) std::puts("Faders using percent.");
+        return true;
+    });
+    ScanKeyword(c, "tempo", [&](Tokenizer&) {
+        prefs.tempoMode = true;
+        if (prefs.verbosity == 2) std::puts("Tempo mode on.");
+        return true;
+    });
+    ScanKeyword(c, "launch", [&](Tokenizer& t) {
+        std::string_view v;
+        if (!NextToken(t, kFieldDelims, v)) return true;
+        if (v.size() > size_t(kMaxLaunchChars)) {
+            std::printf("Warning: the launch command is longer than %i characters and is ignored.\n",
+                        kMaxLaunchChars);
+            return true;
+        }
+        prefs.launch.assign(v);
+        prefs.launchSet = true;
+        return true;
+    });
+    ScanKeyword(c, "mono", [&](Tokenizer& t) {
+        std::string_view v;
+        if (!NextToken(t, kLineDelim, v)) return true;
+        prefs.mono = true;
+        double g = std::pow(10.0, ReadDecimal(v) / 20.0);
+        prefs.monoGain = (g > 1.0 || g < 0.125) ? 0.5 : g;
+        return true;
+    });
+    ScanKeyword(c, "dbps", [&](Tokenizer& t) {
+        std::string_view v;
+        if (NextToken(t, kLineDelim, v)) prefs.dbps = float(ReadDecimal(v));
+        return true;
+    });
+    ScanKeyword(c, "dither", [&](Tokenizer& t) {
+        std::string_view v;
+        if (!NextToken(t, kLineDelim, v)) return true;
+        int d = ReadInteger(v);
+        if (d < 0 || d > 8)
+            std::puts("Dither is set out of range (0-8)");
+        else
+            prefs.dither = d;
+        return true;
+    });
+    DitherRange(prefs.dither, prefs.ditherOffset, prefs.ditherSpan);
+    int bits = 24;
+    CodetoInt(c, "outbits", bits);
+    prefs.outBits = (bits == 16) ? 16 : 24;
+}
+
+}  // namespace varnel

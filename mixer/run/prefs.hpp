@@ -1,0 +1,79 @@
+// The preferences file: its loading (or creation with the default content),
+// the keyword groups read at each phase of the run, and the derived values
+// (output name, mix window, dither offset and span).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "mixer/utilities/text_scan.hpp"
+
+namespace varnel {
+
+constexpr const char* kDefaultPrefsText =
+    "begin\npre\toff\nstart\t0\t0\t0\nlength\t0\noutbits\t24\n\nend\n";
+
+struct Prefs {
+    TextFile file;
+
+    // first group (read at load time)
+    int verbosity = 2;
+    bool mixDirSet = false, preDirSet = false, bakDirSet = false, wavDirSet = false;
+    std::string mixDir, preDir, bakDir, wavDir;
+    int trackListMode = 2;
+    char separator = ' ';
+
+    // names
+    std::string mixName;
+    int startFields = 3;
+    std::string outputName;
+
+    // mix window
+    bool preview = false;
+    int inOutFields = 3;
+    bool inGiven = false;
+    int64_t inPoint = 0;  // the "xin" position, used by "offset" with "xlink"
+
+    // remaining switches
+    bool percentMode = false;
+    bool tempoMode = false;
+    bool launchSet = false;
+    std::string launch;
+    bool mono = false;
+    double monoGain = 1.0;
+    float dbps = 0.0f;
+    int dither = 1;
+    int ditherOffset = 1;
+    int ditherSpan = 3;
+    int outBits = 24;
+};
+
+struct MixWindow {
+    int64_t start = 0;
+    int64_t length = 0;
+};
+
+// Opens and loads the preferences (creating "prefs.txt" with the default
+// content where no file exists), prints the line warnings, then reads the
+// first keyword group; prints the banner at verbosity 2.
+void LoadPreferences(const std::string& path, Prefs& prefs);
+
+// Phase 11: the mix name ("oname", else `scriptMixName`), "sfields" and the
+// output file name. Returns 0, or the exit status after printing why.
+int ReadOutputName(Prefs& prefs, const std::string& scriptMixName);
+
+// Phase 12: preview or head/tail/in/out. Returns 0, or 2 after the message.
+int ComputeMixWindow(Prefs& prefs, int64_t songLength, double rate, MixWindow& window);
+
+// Phase 13: "v=percent", "tempo", "launch", "mono", "dbps", "dither", "outbits".
+void ReadOutputSwitches(Prefs& prefs);
+
+// Position in samples of one to three time fields read from `t`: the last
+// field is the rest of the line, the others end at a tab; each is rounded to
+// single precision before the sum, which is scaled by the rate and truncated.
+int64_t ReadTimeFields(Tokenizer& t, int fields, double rate);
+
+// Dither offset and span for a depth 0..8.
+void DitherRange(int depth, int& offset, int& span);
+
+}  // namespace varnel

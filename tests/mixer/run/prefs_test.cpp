@@ -1,0 +1,165 @@
+#include "mixer/run/prefs.hpp"
+
+#include <gtest/gtest.h>
+
+#include "support/test_support.hpp"
+
+using namespace varnel;
+
+namespace {
+
+Prefs FromText(const std::string& text) {
+    Prefs p;
+    p.file.whole = text;
+    p.file.content = ContentAfterBegin(text);
+    return p;
+}
+
+struct WindowCase {
+    const char* name;
+    std::string prefs;
+    int64_t song;
+    double rate;
+    int status;
+    int64_t start, length;
+};
+
+}  // namespace
+
+TEST(MixWindow, Cases) {
+    const int64_t song60 = 60 * 48000;
+    const WindowCase cases[] = {
+        {"default whole song", kDefaultPrefsText, song60, 48000, 0, 0, song60},
+        {"head 2 tail 3", "begin\nhead\t2\ntail\t3\nend\n", song60, 48000, 0, 96000, 2640000},
+        {"xin 10 one field", "begin\nxfields\t1\nxin\t10\nend\n", song60, 48000, 0, 480000,
+         song60 - 480000},
+        {"xin and xout three fields", "begin\nxin\t0\t1\t500\nxout\t0\t3\t0\nend\n", song60, 48000,
+         0, 72000, 72000},
+        {"out before in", "begin\nxout\t0\t1\t0\nxin\t0\t2\t0\nend\n", song60, 48000, 2, 0, 0},
+        {"preview whole", "begin\npre\ton\nend\n", song60, 48000, 0, 0, song60},
+        {"preview start length", "begin\npre\ton\nstart\t0\t1\t0\nlength\t2\nend\n", song60, 48000,
+         0, 48000, 96000},
+        {"preview length 0", "begin\npre\ton\nstart\t0\t0\t0\nlength\t0\nend\n", song60, 48000, 0,
+         0, 0},
+        {"start above pre is not read", "begin\nstart\t0\t5\t0\npre\ton\nend\n", song60, 48000, 0,
+         0, song60},
+        {"preview start past song", "begin\npre\ton\nstart\t5\t0\t0\nend\n", song60, 48000, 2, 0,
+         0},
+        {"preview start negative", "begin\npre\ton\nstart\t0\t-1\t0\nend\n", song60, 48000, 2, 0,
+         0},
+        {"no song", kDefaultPrefsText, 0, 48000, 2, 0, 0},
+    };
+    for (const auto& c : cases) {
+        Prefs p = FromText(c.prefs);
+        MixWindow w;
+        testing::internal::CaptureStdout();
+        int st = ComputeMixWindow(p, c.song, c.rate, w);
+        std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(st, c.status) << c.name << "\n" << out;
+        if (st == 0) {
+            EXPECT_EQ(w.start, c.start) << c.name;
+            EXPECT_EQ(w.length, c.length) << c.name;
+        }
+    }
+}
+
+TEST(MixWindow, MessagesAndPreviewName) {
+    Prefs p = FromText("begin\npre\ton\nstart\t5\t0\t0\nend\n");
+    p.mixDirSet = true;
+    p.mixDir = "mixes/";
+    MixWindow w;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ComputeMixWindow(p, 100, 48000, w), 2);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Checking Preferences...\nRunning in Preview Mode\n"
+              "Error: Preview start time in preferences file exceeds song length\n");
+    EXPECT_EQ(p.outputName, "mixes/preview.wav");
+
+    Prefs q = FromText("begin\nverbo\t3\nend\n");
+    q.verbosity = 3;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ComputeMixWindow(q, 100, 48000, w), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Preview mode not specified.\n");
+}
+
+TEST(OutputSwitches, ValuesAndRanges) {
+    struct Case {
+        std::string text;
+        int dither, offset, span, bits;
+        bool mono;
+        double gain;
+    };
+    const Case cases[] = {
+        {"begin\nend\n", 1, 1, 3, 24, false, 1.0},
+        {"begin\ndither\t4\ndither\t9\nend\n", 4, 8, 17, 24, false, 1.0},
+        {"begin\ndither\t0\noutbits\t16\nend\n", 0, 0, 0, 16, false, 1.0},
+        {"begin\noutbits\t20\nend\n", 1, 1, 3, 24, false, 1.0},
+        {"begin\nend\noutbits\t16\n", 1, 1, 3, 16, false, 1.0},  // read to the end of the text
+        {"begin\nmono\t3\nend\n", 1, 1, 3, 24, true, 0.5},
+        {"begin\nmono\t-20\nend\n", 1, 1, 3, 24, true, 0.5},
+        {"begin\nmono\t-3\nend\n", 1, 1, 3, 24, true, 0.70794578438413791},
+        {"begin\ndither\t8\nend\n", 8, 128, 257, 24, false, 1.0},
+    };
+    for (const auto& c : cases) {
+        Prefs p = FromText(c.text);
+        testing::internal::CaptureStdout();
+        ReadOutputSwitches(p);
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(p.dither, c.dither) << c.text;
+        EXPECT_EQ(p.ditherOffset, c.offset) << c.text;
+        EXPECT_EQ(p.ditherSpan, c.span) << c.text;
+        EXPECT_EQ(p.outBits, c.bits) << c.text;
+        EXPECT_EQ(p.mono, c.mono) << c.text;
+        EXPECT_DOUBLE_EQ(p.monoGain, c.gain) << c.text;
+    }
+    Prefs p = FromText("begin\ndither\t9\nv=percent\ntempo\nlaunch\techo\nend\n");
+    testing::internal::CaptureStdout();
+    ReadOutputSwitches(p);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Faders using percent.\nTempo mode on.\nDither is set out of range (0-8)\n");
+    EXPECT_TRUE(p.launchSet);
+    EXPECT_EQ(p.launch, "echo");
+}
+
+TEST(Preferences, FirstGroup) {
+    testsupport::TempDir d;
+    testsupport::WriteFile(d.file("p.txt"),
+                           "comment\nbegin\nverbo\t1\ntlist\t1\ntlist\t2\ntlist=tab\n"
+                           "mixdir\tout/\nwavdir\twav/\nend\n");
+    Prefs p;
+    testing::internal::CaptureStdout();
+    LoadPreferences(d.file("p.txt"), p);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(p.verbosity, 1);
+    EXPECT_EQ(p.trackListMode, 1);
+    EXPECT_EQ(p.separator, '\t');
+    EXPECT_TRUE(p.mixDirSet);
+    EXPECT_EQ(p.mixDir, "out/");
+    EXPECT_EQ(p.wavDir, "wav/");
+    EXPECT_FALSE(p.bakDirSet);
+}
+
+TEST(Preferences, TimeFieldsAndNames) {
+    std::string text = "1\t30\t250\n";
+    Tokenizer t{text, 0};
+    EXPECT_EQ(ReadTimeFields(t, 3, 48000.0), 4332000);
+    std::string two = "1\t30\n";
+    Tokenizer t2{two, 0};
+    EXPECT_EQ(ReadTimeFields(t2, 2, 44100.0), 3969000);
+    std::string one = "83.5\n";
+    Tokenizer t1{one, 0};
+    EXPECT_EQ(ReadTimeFields(t1, 1, 48000.0), 4008000);
+
+    Prefs p = FromText("begin\noname\tmy song\nend\n");
+    p.mixDirSet = true;
+    p.mixDir = "m/";
+    EXPECT_EQ(ReadOutputName(p, "ignored"), 0);
+    EXPECT_EQ(p.outputName, "m/my song.wav");
+    Prefs q = FromText("begin\nend\n");
+    EXPECT_EQ(ReadOutputName(q, "song"), 0);
+    EXPECT_EQ(q.outputName, "song.wav");
+    Prefs r = FromText("begin\nend\n");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ReadOutputName(r, std::string(200, 'x')), 2);
+    testing::internal::GetCapturedStdout();
+}
