@@ -1,12 +1,323 @@
 #include "mixer/run/driver.hpp"
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+
+#include "mixer/run/effect_chain.hpp"
+#include "mixer/run/input_stage.hpp"
+#include "mixer/run/mix_buffers.hpp"
+#include "mixer/run/mix_loop.hpp"
+#include "mixer/run/prefs.hpp"
+#include "mixer/run/track_list.hpp"
+#include "mixer/stringout/report.hpp"
+#include "mixer/utilities/effect_settings.hpp"
+#include "mixer/utilities/fader_file.hpp"
+#include "mixer/utilities/fader_tables.hpp"
+#include "mixer/utilities/level_entries.hpp"
+#include "mixer/utilities/output_file.hpp"
+#include "mixer/utilities/playback_init.hpp"
+#include "mixer/utilities/routing.hpp"
+#include "mixer/utilities/start_offsets.hpp"
+#include "mixer/utilities/time_entries.hpp"
+#include "mixer/utilities/time_base.hpp"
+#include "mixer/utilities/wav_reader.hpp"
+#include "mixer/utilities/wav_writer.hpp"
 
 namespace varnel {
 
-int RunMixer(int, char**) {
-    std::puts("Varnel version 1.164 (w20e)");
+namespace {
+
+// Everything the run owns; one instance lives for the whole run.
+struct RunTables {
+    Prefs prefs;
+    TrackList tracks;
+    TextFile faders;
+    TrackHeaders headers;
+    InputStage input;
+    ScriptContext script;
+    StartOffsets offsets{};
+    Routing routing;
+    TimeBase timeBase;
+    FaderTables faderTables;
+    VcaTables vcaTables;
+    FaderSettings faderSettings;
+    Playback playback;
+    AutomateState automate;
+    EffectSettings fx;
+    ProcessorStates processors;
+    MixBuffers buffers;
+    MixMeters meters;
+    OutputFile out;
+    OutputFile tap;
+    std::vector<std::string> paths;  // current track path per channel
+};
+
+// Refuses an output or tap file that is the same file as an enabled track.
+bool WouldOverwriteTrack(const RunTables& r, const std::string& path) {
+    for (int ch = 1; ch <= r.tracks.count; ++ch) {
+        if (!r.tracks.enabled[ch]) continue;
+        if (SameFile(path, r.paths[size_t(ch)])) {
+            std::printf("Error: the output file %s is the track of channel %i; nothing was "
+                        "written.\n",
+                        path.c_str(), ch);
+            return true;
+        }
+    }
+    return false;
+}
+
+int ReadHeaders(RunTables& r) {
+    r.paths.assign(kChannelTable, std::string());
+    for (int ch = 1; ch <= r.tracks.count; ++ch) {
+        std::string path = TrackPath(r.prefs.wavDir, r.prefs.wavDirSet, r.tracks.names[size_t(ch)]);
+        r.paths[size_t(ch)] = path;
+        if (!r.tracks.enabled[ch]) continue;
+        if (path.size() > size_t(kMaxPathChars)) {
+            std::printf("The path of channel %i is longer than %i characters: %s\n", ch,
+                        kMaxPathChars, path.c_str());
+            r.tracks.enabled[ch] = 0;
+            continue;
+        }
+        if (GET_ATTRIBUTES(ch, path, r.headers) == 0) r.tracks.enabled[ch] = 0;
+    }
+    if (r.prefs.verbosity == 2) std::puts("Read file headers.");
     return 0;
+}
+
+int CheckSampleRates(RunTables& r, uint32_t& rate) {
+    int first = 0;
+    for (int ch = 1; ch <= r.tracks.count; ++ch) {
+        if (!r.tracks.enabled[ch]) continue;
+        if (first == 0) {
+            first = ch;
+            rate = r.headers.rate[size_t(ch)];
+        } else if (r.headers.rate[size_t(ch)] != rate) {
+            std::printf("The sample rate appears to be %li\n", long(rate));
+            std::printf("The file assigned to channel %i has a different rate!\n", ch);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int CreateTapFile(RunTables& r, uint32_t rate, const MixWindow& window) {
+    ReverbSettings& rv = r.fx.reverb;
+    if (rv.tapMode == 0 || !(rv.roomActive || r.fx.master.sendsRev)) return 0;
+    if (WouldOverwriteTrack(r, rv.tapFileName)) return 2;
+    if (!CreateOutputFile(r.tap, rv.tapFileName, rate, 24, 2, window.length)) return 2;
+    return 0;
+}
+
+// Phases 21 and 22 share their end: close, announce, report, launch.
+int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate) {
+    bool ok = FinishOutputFile(r.out);
+    CloseInputFiles(r.input);
+    if (r.tap.file && !FinishOutputFile(r.tap)) ok = false;
+    if (!ok) return 2;
+    if (r.prefs.verbosity > 0) std::printf("\nDone!  Created the file: %s\n\n", r.prefs.outputName.c_str());
+
+    ReportInputs rep;
+    rep.peakOutL = r.meters.peakOutL;
+    rep.peakOutR = r.meters.peakOutR;
+    rep.peakOutPosL = r.meters.peakOutPosL;
+    rep.peakOutPosR = r.meters.peakOutPosR;
+    rep.rmsSumL = r.meters.rmsSumL;
+    rep.rmsSumR = r.meters.rmsSumR;
+    rep.rmsCountL = r.meters.rmsWindowsL;
+    rep.rmsCountR = r.meters.rmsWindowsR;
+    rep.rate = rate;
+    rep.trackNames = r.tracks.storedNames;
+    rep.peakL = r.meters.peakL;
+    rep.peakR = r.meters.peakR;
+    rep.hasFile = r.tracks.enabled;
+    rep.roomReverbOn = r.fx.reverb.roomActive;
+    rep.tapReverbOn = r.fx.reverb.tapActive;
+    rep.masterToRoom = r.fx.master.sendsRev;
+    rep.masterToTap = r.fx.master.sendsTrev;
+    rep.busActive = std::span<const int>(r.routing.busActive.data(), kBuses);
+    rep.clipFlags = r.meters.clip;
+    rep.startClock = startClock;
+    rep.mixName = r.prefs.mixName;
+    rep.outBits = r.prefs.outBits;
+    rep.faderText = r.faders.whole;
+    rep.dirMode = r.prefs.bakDirSet ? 1 : 0;
+    rep.bakDir = r.prefs.bakDir;
+    rep.verbosity = r.prefs.verbosity;
+    rep.channelsPlusOne = r.tracks.count + 1;
+    if (CreateTextFiles(rep) != 0) return 2;
+
+    if (r.prefs.launchSet) {
+        std::fflush(stdout);
+        int ignored = std::system(r.prefs.launch.c_str());
+        (void)ignored;
+    }
+    return 0;
+}
+
+int Run(RunTables& r, int argc, char** argv) {
+    // 1. Start-up.
+    const std::clock_t startClock = std::clock();
+    const std::string tracksName = argc >= 2 ? argv[1] : "tracks.txt";
+    const std::string fadersName = argc >= 3 ? argv[2] : "faders.txt";
+    const std::string prefsName = argc >= 4 ? argv[3] : "prefs.txt";
+
+    // 2. Preferences, first group.
+    LoadPreferences(prefsName, r.prefs);
+    Prefs& p = r.prefs;
+
+    // 3. Track list, first look.
+    if (int st = CountTracks(tracksName, p.separator, p.verbosity, r.tracks)) return st;
+
+    // 4. Fader file.
+    if (int st = LoadFaderScript(fadersName, argc >= 3, r.tracks.count, p.verbosity, r.faders))
+        return st;
+    const std::string& script = r.faders.content;
+
+    // 5. Working storage.
+    AllocateInputStage(r.input);
+
+    // 6. Track list, names and switches.
+    ParseTracks(r.tracks, p.trackListMode, p.separator);
+
+    // 7. WAV headers.
+    ReadHeaders(r);
+
+    // 8. Sample-rate check.
+    uint32_t rate = 0;
+    if (int st = CheckSampleRates(r, rate)) return st;
+
+    // 9. Start offsets and song length.
+    if (int st = ReadStartOffsets(script, double(rate), r.offsets)) return st;
+    int64_t songLength = 0;
+    for (int ch = 1; ch <= r.tracks.count; ++ch)
+        if (r.tracks.enabled[ch] && r.headers.length[size_t(ch)] + r.offsets[size_t(ch)] > songLength)
+            songLength = r.headers.length[size_t(ch)] + r.offsets[size_t(ch)];
+    if (p.verbosity == 2) std::printf("Sample Rate: %u\n", rate);
+
+    // 10. Random seed for the dither.
+    std::srand(unsigned(std::time(nullptr) % 3600));
+
+    // 11. Output name.
+    if (int st = ReadOutputName(p, MixNameFromScript(script))) return st;
+
+    // 12. Mix window.
+    MixWindow window;
+    if (int st = ComputeMixWindow(p, songLength, double(rate), window)) return st;
+    bool anyTrack = false;
+    for (int ch = 1; ch <= r.tracks.count; ++ch) anyTrack = anyTrack || r.tracks.enabled[ch];
+    if (!anyTrack) {
+        std::puts("Error: no track of the track list can be mixed.");
+        return 2;
+    }
+
+    // 13. Remaining switches.
+    ReadOutputSwitches(p);
+
+    // 14. Output header.
+    const int outChannels = p.mono ? 1 : 2;
+    if (!WavDataFits(p.outBits, outChannels, window.length)) {
+        std::printf("Error: the mix window of %lld frames is too long for a WAV file; nothing was "
+                    "written.\n",
+                    (long long)window.length);
+        return 2;
+    }
+    if (WouldOverwriteTrack(r, p.outputName)) return 2;
+    if (!CreateOutputFile(r.out, p.outputName, rate, p.outBits, outChannels, window.length)) return 2;
+
+    // 15. Routing.
+    ScriptContext& ctx = r.script;
+    ctx.rate = rate;
+    ctx.songLength = songLength;
+    ctx.trackCount = r.tracks.count;
+    for (int ch = 0; ch < kChannelTable; ++ch) {
+        ctx.channels[size_t(ch)] = r.headers.channels[size_t(ch)];
+        ctx.active[size_t(ch)] = r.tracks.enabled[ch];
+    }
+    ctx.verbosity = p.verbosity;
+    ctx.percentMode = p.percentMode;
+    ctx.tempoMode = p.tempoMode;
+    ctx.dbps = p.dbps;
+    ctx.prefs = p.file.content;
+    ctx.inPoint = p.inPoint;
+    ctx.preview = p.preview;
+    ctx.mixStart = window.start;
+    if (int st = RoutingPass(script, ctx, r.routing)) return st;
+    if (int st = VcaPass(script, r.routing)) return st;
+
+    // 16. Automation offset.
+    if (int st = ReadAutomationOffset(ctx, r.timeBase)) return st;
+
+    // 17. Time base and the ordered time-entry pass.
+    if (int st = BuildTimeBase(script, ctx, r.timeBase)) return st;
+    if (int st = ReadTimeEntries(script, ctx, r.timeBase, r.faderTables, r.vcaTables, r.faderSettings))
+        return st;
+
+    // 18. Level, pan and trim lines.
+    if (int st = ApplyAfterEntries(script, ctx, r.faderTables, r.vcaTables, r.faderSettings)) return st;
+
+    // 19. Effect settings and the tap file.
+    ReadEffectSettings(script, p.file.content, rate, p.percentMode, p.verbosity, r.tracks.count,
+                       r.faderSettings.masterHasEffects, p.mixDirSet, p.mixDir, r.fx);
+    if (int st = CreateTapFile(r, rate, window)) return st;
+
+    // 20. Mixing.
+    InitPlayback(ctx, window.start, r.offsets, r.faderTables, r.vcaTables, r.playback);
+    for (int ch = 1; ch <= r.tracks.count; ++ch) {
+        r.input.trackStart[size_t(ch)] = r.offsets[size_t(ch)];
+        r.input.pan[size_t(ch)] = r.faderSettings.pan[size_t(ch)];
+        r.input.delayPan[size_t(ch)] = r.faderSettings.delayPan[size_t(ch)];
+        r.input.delayFrames[size_t(ch)] = ComputeDelayFrames(r.faderSettings.pan[size_t(ch)], rate);
+    }
+    std::span<int> active(ctx.active.data(), kChannelTable);
+    OpenInputFiles(r.input, r.headers, r.tracks.count, active, r.paths);
+    AllocateMixBuffers(r.buffers, r.routing.nineBuses, r.fx.reverb.roomActive != 0,
+                       r.fx.reverb.tapActive != 0, AnyVcaActive(r.routing), r.tap.file != nullptr);
+
+    MixRun run;
+    run.rate = rate;
+    run.trackCount = r.tracks.count;
+    run.verbosity = p.verbosity;
+    run.window = window;
+    run.output.bits = p.outBits;
+    run.output.mono = p.mono;
+    run.output.monoGain = p.monoGain;
+    run.output.dither = p.dither;
+    run.output.ditherOffset = p.ditherOffset;
+    run.output.ditherSpan = p.ditherSpan;
+    run.output.rmsWindow = float(rate) / 10.0f;
+    run.input = &r.input;
+    run.faders = &r.faderTables;
+    run.vcas = &r.vcaTables;
+    run.settings = &r.faderSettings;
+    run.routing = &r.routing;
+    run.playback = &r.playback;
+    run.automate = &r.automate;
+    run.fx = &r.fx;
+    run.processors = &r.processors;
+    run.buffers = &r.buffers;
+    run.meters = &r.meters;
+    run.out = &r.out;
+    run.tap = r.tap.file ? &r.tap : nullptr;
+    r.meters.peakOutPosL = r.meters.peakOutPosR = window.start;
+    if (int st = RunMixingLoop(run)) return st;
+
+    // 21-22. Finish, reports and launch.
+    return FinishRun(r, startClock, rate);
+}
+
+}  // namespace
+
+int RunMixer(int argc, char** argv) {
+    auto tables = std::make_unique<RunTables>();
+    int status = Run(*tables, argc, argv);
+    std::fflush(stdout);
+    if (status != 0) {
+        DiscardOutputFile(tables->out);
+        DiscardOutputFile(tables->tap);
+    }
+    return status;
 }
 
 }  // namespace varnel

@@ -1,0 +1,43 @@
+// The per-strip effect chain: positions 1 to 11, and within one position the
+// fixed order hp, band1..4, hshelf, lshelf, rms, nlc, comp, lim.
+#pragma once
+
+#include <cstdint>
+
+#include "mixer/effects/eq.hpp"
+#include "mixer/effects/hpf.hpp"
+#include "mixer/effects/nlc_compressor.hpp"
+#include "mixer/effects/peak_compressor.hpp"
+#include "mixer/effects/rev_eq.hpp"
+#include "mixer/effects/rms_compressor.hpp"
+#include "mixer/effects/recurse_reverb.hpp"
+#include "mixer/effects/discrete_reverb.hpp"
+#include "mixer/utilities/effect_settings.hpp"
+#include "mixer/utilities/master_rms.hpp"
+
+namespace varnel {
+
+// Every processor's per-slot memory for one run.
+struct ProcessorStates {
+    HpfState hpf;
+    EqState eq;
+    RevEqState revEq;
+    RmsCompState rms;
+    PeakCompState peak;
+    NlcState nlc;
+    RoomReverbState room;
+    TapReverbState tap;
+    MasterRmsState masterRms;
+};
+
+// Runs the slot's enabled effects on work L/R in chain order. The master's
+// limiter runs later, after the reverb returns, so it passes withLimiter false.
+void RunEffectChain(int slot, int64_t blockStart, int n, double* left, double* right,
+                    EffectSettings& fx, ProcessorStates& ps, bool withLimiter);
+
+// Post-effects gain, clip test against ±fullScale and truncation back into
+// the integer block (saturating where a value leaves the 32-bit range).
+void ReturnFromEffects(double* workL, double* workR, int n, double postGain, double fullScale,
+                       int& clipFlag, int32_t* outL, int32_t* outR);
+
+}  // namespace varnel

@@ -1,0 +1,96 @@
+#include "mixer/run/master_stage.hpp"
+
+#include <cstdio>
+
+#include "mixer/effects/limiter.hpp"
+#include "mixer/utilities/automation.hpp"
+#include "mixer/utilities/numbers.hpp"
+#include "mixer/utilities/wav_writer.hpp"
+
+namespace varnel {
+
+namespace {
+
+constexpr double kMasterDivisor = 134217728.0;  // 2^27: 0 dB is unity
+
+// The master's own sends replace whatever the submixes sent this block.
+void MasterSend(const double* wL, const double* wR, int n, double gain, double* sendL,
+                double* sendR, double& peakL, double& peakR) {
+    for (int i = 0; i < n; ++i) {
+        sendL[i] = wL[i] * gain;
+        sendR[i] = wR[i] * gain;
+        double aL = sendL[i] < 0 ? -sendL[i] : sendL[i];
+        double aR = sendR[i] < 0 ? -sendR[i] : sendR[i];
+        if (aL > peakL) peakL = aL;
+        if (aR > peakR) peakR = aR;
+    }
+}
+
+int WriteTapBlock(MixRun& run, int n) {
+    MixBuffers& b = *run.buffers;
+    const ReverbSettings& rv = run.fx->reverb;
+    if (rv.tapMode == 1) {
+        const float div = rv.roomInput * 256.0f;
+        for (int i = 0; i < n; ++i) {
+            b.tapL[size_t(i)] = TruncToInt32(float(b.revSendL[size_t(i)]) / div);
+            b.tapR[size_t(i)] = TruncToInt32(float(b.revSendR[size_t(i)]) / div);
+        }
+    } else {
+        for (int i = 0; i < n; ++i) {
+            b.tapL[size_t(i)] = TruncToInt32(float(b.returnL[size_t(i)]) * 0.00390625f);
+            b.tapR[size_t(i)] = TruncToInt32(float(b.returnR[size_t(i)]) * 0.00390625f);
+        }
+    }
+    NUM24STER_TO_CHAR(b.tapL.data(), b.tapR.data(), b.tapBytes.data(), n);
+    return AppendOutputBytes(*run.tap, b.tapBytes.data(), size_t(n) * 6) ? 0 : 2;
+}
+
+}  // namespace
+
+int MasterStage(MixRun& run, int64_t s, int n) {
+    MixBuffers& b = *run.buffers;
+    EffectSettings& fx = *run.fx;
+    FaderSettings& fs = *run.settings;
+    MixMeters& m = *run.meters;
+    const ReverbSettings& rv = fx.reverb;
+    const double* vcaGain = b.vcaGain.empty() ? nullptr : b.vcaGain.data();
+
+    if (fs.hasLevels[0])
+        AUTOMATE(*run.automate, s, n, 0, *run.faders, *run.playback, b.masterL.data(),
+                 b.masterR.data(), fs.polarity[0], kMasterDivisor, fs.panLeft[0], fs.panRight[0],
+                 run.routing->vcaMember.data(), vcaGain);
+
+    if (fx.master.anyEffect) {
+        double* wL = b.workL.data();
+        double* wR = b.workR.data();
+        for (int i = 0; i < n; ++i) {
+            wL[i] = double(b.masterL[size_t(i)]);
+            wR[i] = double(b.masterR[size_t(i)]);
+        }
+        RunEffectChain(0, s, n, wL, wR, fx, *run.processors, false);
+        if (fx.master.sendsRev)
+            MasterSend(wL, wR, n, double(rv.roomInput * fx.revLevel[0]), b.revSendL.data(),
+                       b.revSendR.data(), m.peakL[kRevSendSlot], m.peakR[kRevSendSlot]);
+        if (fx.master.sendsTrev)
+            MasterSend(wL, wR, n, double(rv.tapInput * fx.trevLevel[0]), b.trevSendL.data(),
+                       b.trevSendR.data(), m.peakL[kTapSendSlot], m.peakR[kTapSendSlot]);
+        if (fx.master.sendsRev || fx.master.sendsTrev) {
+            int st = RunReverbs(run, s, n, fx.master.sendsTrev != 0, fx.master.sendsRev != 0, false);
+            if (st != 0) return st;
+            for (int i = 0; i < n; ++i) {
+                wL[i] += double(b.returnL[size_t(i)]);
+                wR[i] += double(b.returnR[size_t(i)]);
+            }
+        }
+        if (fx.master.limiter) LIMITER(0, n, wL, wR, fx.limThresh[0]);
+        ReturnFromEffects(wL, wR, n, fs.postGain[0], kBusFullScale, m.clip[0], b.masterL.data(),
+                          b.masterR.data());
+    }
+
+    size_t bytes = ConvertMasterBlock(run.output, b, m, run.processors->masterRms, s, n);
+    if (!AppendOutputBytes(*run.out, b.outBytes.data(), bytes)) return 2;
+    if (run.tap && rv.tapMode != 0 && (fx.master.sendsRev || rv.roomActive)) return WriteTapBlock(run, n);
+    return 0;
+}
+
+}  // namespace varnel

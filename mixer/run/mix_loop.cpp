@@ -1,0 +1,301 @@
+#include "mixer/run/mix_loop.hpp"
+
+#include <cstdio>
+#include <cstring>
+
+#include "mixer/effects/limiter.hpp"
+#include "mixer/run/master_stage.hpp"
+#include "mixer/utilities/automation.hpp"
+#include "mixer/utilities/numbers.hpp"
+
+namespace varnel {
+
+namespace {
+
+constexpr double kChannelDivisor = 524288.0;   // 2^19: 0 dB lifts a channel by 256
+constexpr double kBusDivisor = 134217728.0;    // 2^27: 0 dB is unity on a bus
+
+inline void UpdatePeak(double& peak, int32_t v) {
+    double a = v < 0 ? -double(v) : double(v);
+    if (a > peak) peak = a;
+}
+
+inline void UpdatePeak(double& peak, double v) {
+    double a = v < 0 ? -v : v;
+    if (a > peak) peak = a;
+}
+
+void ToWork(const int32_t* L, const int32_t* R, double* wL, double* wR, int n) {
+    for (int i = 0; i < n; ++i) {
+        wL[i] = double(L[i]);
+        wR[i] = double(R[i]);
+    }
+}
+
+void BlockSetUp(MixRun& run, int64_t s, int n) {
+    MixBuffers& b = *run.buffers;
+    const ReverbSettings& rv = run.fx->reverb;
+    std::memset(b.masterL.data(), 0, sizeof(int32_t) * kBlockFrames);
+    std::memset(b.masterR.data(), 0, sizeof(int32_t) * kBlockFrames);
+    for (int k = 0; k < kBuses; ++k)
+        if (run.routing->busActive[size_t(k)] && !b.busL[k].empty()) {
+            std::memset(b.busL[k].data(), 0, sizeof(int32_t) * kBlockFrames);
+            std::memset(b.busR[k].data(), 0, sizeof(int32_t) * kBlockFrames);
+        }
+    if (rv.roomActive || rv.tapActive) {
+        b.returnL = b.carryL;
+        b.returnR = b.carryR;
+        std::memset(b.carryL.data(), 0, sizeof(int32_t) * kBlockFrames);
+        std::memset(b.carryR.data(), 0, sizeof(int32_t) * kBlockFrames);
+    }
+    if (rv.roomActive) {
+        std::memset(b.revSendL.data(), 0, sizeof(double) * kBlockFrames);
+        std::memset(b.revSendR.data(), 0, sizeof(double) * kBlockFrames);
+    }
+    if (rv.tapActive) {
+        std::memset(b.trevSendL.data(), 0, sizeof(double) * kBlockFrames);
+        std::memset(b.trevSendR.data(), 0, sizeof(double) * kBlockFrames);
+    }
+    for (int v = 1; v < kVcas; ++v)
+        if (run.routing->vcaActive[size_t(v)]) FillVCA(s, n, v, *run.vcas, *run.playback, b.vcaGain.data());
+}
+
+void ChannelPass(MixRun& run, int64_t s, int n) {
+    MixBuffers& b = *run.buffers;
+    InputStage& in = *run.input;
+    EffectSettings& fx = *run.fx;
+    FaderSettings& fs = *run.settings;
+    Routing& rt = *run.routing;
+    MixMeters& m = *run.meters;
+    const ReverbSettings& rv = fx.reverb;
+    const bool masterFeedsReverb = fx.master.sendsRev || fx.master.sendsTrev;
+    const int h = n > 255 ? n - 256 : n;
+    const double* vcaGain = b.vcaGain.empty() ? nullptr : b.vcaGain.data();
+    int32_t* L = b.channelL.data();
+    int32_t* R = b.channelR.data();
+
+    for (int ch = 1; ch <= run.trackCount; ++ch) {
+        if (!in.active[size_t(ch)] || in.trackStart[size_t(ch)] >= s + n) continue;
+        ReadChannelBlock(in, ch, s, n, h, fs.panLaw, L, R);
+        if (fx.hasEffects[ch]) {
+            ToWork(L, R, b.workL.data(), b.workR.data(), n);
+            RunEffectChain(ch, s, n, b.workL.data(), b.workR.data(), fx, *run.processors, true);
+            if (n > 0)
+                ReturnFromEffects(b.workL.data(), b.workR.data(), n, fs.postGain[size_t(ch)],
+                                  kChannelFullScale, m.clip[ch], L, R);
+        }
+        AUTOMATE(*run.automate, s, n, ch, *run.faders, *run.playback, L, R,
+                 fs.polarity[size_t(ch)], kChannelDivisor, fs.panLeft[size_t(ch)],
+                 fs.panRight[size_t(ch)], rt.vcaMember.data(), vcaGain);
+        for (int i = 0; i < n; ++i) {
+            UpdatePeak(m.peakL[ch], L[i]);
+            UpdatePeak(m.peakR[ch], R[i]);
+        }
+        for (int k = 0; k < kBuses; ++k) {
+            if (!rt.route[ch][k] || !rt.busActive[size_t(k)]) continue;
+            int32_t* bl = b.busL[k].data();
+            int32_t* br = b.busR[k].data();
+            for (int i = 0; i < n; ++i) {
+                bl[i] = SatAdd32(bl[i], L[i]);
+                br[i] = SatAdd32(br[i], R[i]);
+            }
+        }
+        if (masterFeedsReverb) continue;
+        if (rv.roomActive && fx.revOn[ch]) {
+            const double g = double(rv.roomInput * fx.revLevel[ch]);
+            for (int i = 0; i < n; ++i) {
+                b.revSendL[size_t(i)] += double(L[i]) * g;
+                b.revSendR[size_t(i)] += double(R[i]) * g;
+            }
+        }
+        if (rv.tapActive && fx.trevOn[ch]) {
+            const double g = double(rv.tapInput * fx.trevLevel[ch]);
+            for (int i = 0; i < n; ++i) {
+                b.trevSendL[size_t(i)] += double(L[i]) * g;
+                b.trevSendR[size_t(i)] += double(R[i]) * g;
+            }
+        }
+    }
+}
+
+void SubmixPass(MixRun& run, int64_t s, int n) {
+    MixBuffers& b = *run.buffers;
+    EffectSettings& fx = *run.fx;
+    FaderSettings& fs = *run.settings;
+    Routing& rt = *run.routing;
+    const double* vcaGain = b.vcaGain.empty() ? nullptr : b.vcaGain.data();
+    for (int k = 1; k < kBuses; ++k) {
+        int slot = kSubmixBase + k;
+        if (fs.hasLevels[size_t(slot)] && rt.busActive[size_t(k)])
+            AUTOMATE(*run.automate, s, n, slot, *run.faders, *run.playback, b.busL[k].data(),
+                     b.busR[k].data(), fs.polarity[size_t(slot)], kBusDivisor,
+                     fs.panLeft[size_t(slot)], fs.panRight[size_t(slot)], rt.vcaMember.data(),
+                     vcaGain);
+    }
+    for (int k = 1; k < kBuses; ++k) {
+        int slot = kSubmixBase + k;
+        if (!fx.hasEffects[slot] || !rt.busActive[size_t(k)]) continue;
+        ToWork(b.busL[k].data(), b.busR[k].data(), b.workL.data(), b.workR.data(), n);
+        RunEffectChain(slot, s, n, b.workL.data(), b.workR.data(), fx, *run.processors, true);
+        if (n > 0)
+            ReturnFromEffects(b.workL.data(), b.workR.data(), n, fs.postGain[size_t(slot)],
+                              kBusFullScale, run.meters->clip[slot], b.busL[k].data(),
+                              b.busR[k].data());
+    }
+}
+
+void BusSumming(MixRun& run, int n) {
+    MixBuffers& b = *run.buffers;
+    Routing& rt = *run.routing;
+    MixMeters& m = *run.meters;
+    if (n <= 0) return;
+    for (int k = 0; k < kBuses; ++k) {
+        if (!rt.busActive[size_t(k)]) continue;
+        const int32_t* bl = b.busL[k].data();
+        const int32_t* br = b.busR[k].data();
+        if (k == 0) {
+            std::memcpy(b.masterL.data(), bl, sizeof(int32_t) * size_t(n));
+            std::memcpy(b.masterR.data(), br, sizeof(int32_t) * size_t(n));
+            continue;
+        }
+        int slot = kSubmixBase + k;
+        for (int i = 0; i < n; ++i) {
+            UpdatePeak(m.peakL[slot], bl[i]);
+            UpdatePeak(m.peakR[slot], br[i]);
+            b.masterL[size_t(i)] = SatAdd32(b.masterL[size_t(i)], bl[i]);
+            b.masterR[size_t(i)] = SatAdd32(b.masterR[size_t(i)], br[i]);
+        }
+    }
+}
+
+void SubmixSends(MixRun& run, int n) {
+    MixBuffers& b = *run.buffers;
+    EffectSettings& fx = *run.fx;
+    const ReverbSettings& rv = fx.reverb;
+    for (int k = 1; k < kBuses; ++k) {
+        if (!run.routing->busActive[size_t(k)]) continue;
+        int slot = kSubmixBase + k;
+        const int32_t* bl = b.busL[k].data();
+        const int32_t* br = b.busR[k].data();
+        if (rv.roomActive && fx.revOn[slot]) {
+            const double g = double(rv.roomInput * fx.revLevel[slot]);
+            for (int i = 0; i < n; ++i) {
+                b.revSendL[size_t(i)] += double(TruncToInt64(double(bl[i]) * g));
+                b.revSendR[size_t(i)] += double(TruncToInt64(double(br[i]) * g));
+            }
+        }
+        if (rv.tapActive && fx.trevOn[slot]) {
+            const double g = double(rv.tapInput * fx.trevLevel[slot]);
+            for (int i = 0; i < n; ++i) {
+                b.trevSendL[size_t(i)] += double(bl[i]) * g;
+                b.trevSendR[size_t(i)] += double(br[i]) * g;
+            }
+        }
+    }
+}
+
+void Progress(MixRun& run, int64_t s, int64_t q1, int64_t half, int64_t q3, int& toggle) {
+    if (run.verbosity != 2) return;
+    if (q1 < s && s < half && toggle == 1) {
+        std::puts("1/4 done");
+        std::fflush(stdout);
+        toggle = 0;
+    } else if (half < s && s < q3 && toggle == 0) {
+        std::puts("1/2 done");
+        std::fflush(stdout);
+        toggle = 1;
+    } else if (s > q3 && toggle == 1) {
+        std::puts("3/4 done");
+        std::fflush(stdout);
+        toggle = 0;
+    }
+}
+
+}  // namespace
+
+int RunReverbs(MixRun& run, int64_t s, int n, bool tap, bool room, bool sendPeaks) {
+    MixBuffers& b = *run.buffers;
+    EffectSettings& fx = *run.fx;
+    ReverbSettings& rv = fx.reverb;
+    ProcessorStates& ps = *run.processors;
+    MixMeters& m = *run.meters;
+    if (tap) {
+        if (rv.rhpOn)
+            Rev_EQ(ps.revEq, n, s, kTapRevHighPass, b.trevSendL.data(), b.trevSendR.data(), rv.rhp.b0,
+                   rv.rhp.b1, rv.rhp.b2, rv.rhp.a1, rv.rhp.a2, rv.revEqFirstUse[kTapRevHighPass]);
+        if (rv.rlpOn)
+            Rev_EQ(ps.revEq, n, s, kTapRevLowPass, b.trevSendL.data(), b.trevSendR.data(), rv.rlp.b0,
+                   rv.rlp.b1, rv.rlp.b2, rv.rlp.a1, rv.rlp.a2, rv.revEqFirstUse[kTapRevLowPass]);
+        int st = DiscreteReverb(ps.tap, kBlockFrames, rv.tapFirstUse, n, run.rate, b.trevSendL.data(),
+                                b.trevSendR.data(), rv.tapSize, b.carryL.data(), b.carryR.data(),
+                                b.returnL.data(), b.returnR.data(), rv.tapCount, rv.posX, rv.posY,
+                                rv.posZ);
+        if (st != 0) return st;
+        for (int i = 0; sendPeaks && i < n; ++i) {
+            UpdatePeak(m.peakL[kTapSendSlot], b.trevSendL[size_t(i)]);
+            UpdatePeak(m.peakR[kTapSendSlot], b.trevSendR[size_t(i)]);
+        }
+    }
+    if (room) {
+        if (rv.rhpOn)
+            Rev_EQ(ps.revEq, n, s, kRoomRevHighPass, b.revSendL.data(), b.revSendR.data(), rv.rhp.b0,
+                   rv.rhp.b1, rv.rhp.b2, rv.rhp.a1, rv.rhp.a2, rv.revEqFirstUse[kRoomRevHighPass]);
+        if (rv.rlpOn)
+            Rev_EQ(ps.revEq, n, s, kRoomRevLowPass, b.revSendL.data(), b.revSendR.data(), rv.rlp.b0,
+                   rv.rlp.b1, rv.rlp.b2, rv.rlp.a1, rv.rlp.a2, rv.revEqFirstUse[kRoomRevLowPass]);
+        int st = RecurseReverb(ps.room, rv.roomFirstUse, n, run.rate, b.revSendL.data(),
+                               b.revSendR.data(), rv.roomSize, b.carryL.data(), b.carryR.data(),
+                               b.returnL.data(), b.returnR.data(), rv.posX, rv.posY, rv.posZ,
+                               rv.width);
+        if (st != 0) return st;
+        for (int i = 0; sendPeaks && i < n; ++i) {
+            UpdatePeak(m.peakL[kRevSendSlot], b.revSendL[size_t(i)]);
+            UpdatePeak(m.peakR[kRevSendSlot], b.revSendR[size_t(i)]);
+        }
+    }
+    return 0;
+}
+
+int MixBlock(MixRun& run, int64_t s, int n) {
+    BlockSetUp(run, s, n);
+    ChannelPass(run, s, n);
+    SubmixPass(run, s, n);
+    BusSumming(run, n);
+    SubmixSends(run, n);
+    const EffectSettings& fx = *run.fx;
+    const ReverbSettings& rv = fx.reverb;
+    if (!fx.master.sendsRev && !fx.master.sendsTrev) {
+        int st = RunReverbs(run, s, n, rv.tapActive != 0, rv.roomActive != 0, true);
+        if (st != 0) return st;
+        if (rv.roomActive || rv.tapActive) {
+            MixBuffers& b = *run.buffers;
+            for (int i = 0; i < n; ++i) {
+                b.masterL[size_t(i)] = SatAdd32(b.masterL[size_t(i)], b.returnL[size_t(i)]);
+                b.masterR[size_t(i)] = SatAdd32(b.masterR[size_t(i)], b.returnR[size_t(i)]);
+            }
+        }
+    }
+    return MasterStage(run, s, n);
+}
+
+int RunMixingLoop(MixRun& run) {
+    const int64_t start = run.window.start;
+    const int64_t length = run.window.length;
+    const int64_t q1 = start + (length >> 2);
+    const int64_t half = start + (length >> 1);
+    const int64_t q3 = start + ((3 * length) >> 2);
+    int toggle = 1;
+    std::putchar('\n');
+    if (run.verbosity == 2) std::puts("Mixing...");
+    const int64_t end = start + length;
+    if (end <= start) return 0;
+    for (int64_t s = start; s < end; s += kBlockFrames) {
+        int n = (s + kBlockFrames - 1 >= end) ? int(end - s) : kBlockFrames;
+        int st = MixBlock(run, s, n);
+        if (st != 0) return st;
+        Progress(run, s, q1, half, q3, toggle);
+    }
+    return 0;
+}
+
+}  // namespace varnel
