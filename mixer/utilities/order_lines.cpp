@@ -1,0 +1,85 @@
+#include "mixer/utilities/order_lines.hpp"
+
+#include <vector>
+
+#include "mixer/utilities/numbers.hpp"
+#include "mixer/utilities/text_scan.hpp"
+
+namespace varnel {
+
+namespace {
+
+constexpr std::string_view kNames[kChainEffects] = {
+    "hp", "band1", "band2", "band3", "band4", "hshelf", "lshelf", "rms", "nlc", "comp", "lim"};
+
+// Order-line fields are separated by tabs and colons.
+std::vector<std::string_view> OrderFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    Tokenizer t{line, 0};
+    std::string_view f;
+    while (NextToken(t, "\t:", f)) fields.push_back(f);
+    return fields;
+}
+
+bool IsOrderLine(const std::vector<std::string_view>& f) {
+    return f.size() >= 2 && !f[0].empty() && f[0][0] == 'o' && ChainEffectIndex(f[1]) >= 0;
+}
+
+// The content up to the first field "end", as every keyword pass sees it.
+std::string_view UpToEnd(std::string_view content) {
+    Tokenizer t{content, 0};
+    std::string_view tok;
+    while (NextToken(t, kFieldDelims, tok))
+        if (tok == "end") return content.substr(0, size_t(tok.data() - content.data()));
+    return content;
+}
+
+}  // namespace
+
+std::string_view ChainEffectName(int effect) {
+    return (effect >= 0 && effect < kChainEffects) ? kNames[effect] : std::string_view();
+}
+
+int ChainEffectIndex(std::string_view name) {
+    for (int e = 0; e < kChainEffects; ++e)
+        if (kNames[e] == name) return e;
+    return -1;
+}
+
+bool IsOrderEffectField(std::string_view content, size_t offset) {
+    if (offset >= content.size()) return false;
+    size_t nl = content.substr(0, offset).rfind('\n');
+    size_t start = nl == std::string_view::npos ? 0 : nl + 1;
+    size_t end = content.find('\n', offset);
+    if (end == std::string_view::npos) end = content.size();
+    std::string_view line = content.substr(start, end - start);
+    auto f = OrderFields(line);
+    return IsOrderLine(f) && size_t(f[1].data() - content.data()) == offset;
+}
+
+void ReadOrderLines(std::string_view content, int (&position)[kChainEffects][kSlots]) {
+    std::string_view text = UpToEnd(content);
+    Tokenizer lines{text, 0};
+    std::string_view line;
+    while (NextToken(lines, kLineDelim, line)) {
+        auto f = OrderFields(line);
+        if (!IsOrderLine(f) || f.size() < 3) continue;
+        int effect = ChainEffectIndex(f[1]);
+        size_t posField = 3;
+        long long slot;
+        if (f[2][0] == 'M') {
+            slot = 0;
+        } else if (f[2][0] == 'G') {
+            if (f.size() < 4) continue;
+            slot = kSubmixBase + (long long)ReadInteger(f[3]);
+            posField = 4;
+        } else {
+            slot = ReadInteger(f[2]);
+        }
+        if (f.size() <= posField) continue;
+        if (slot < 0 || slot >= kSlots) continue;
+        position[effect][slot] = ReadInteger(f[posField]);
+    }
+}
+
+}  // namespace varnel
