@@ -21,7 +21,7 @@
 #include "mixer/utilities/routing.hpp"
 #include "mixer/utilities/start_offsets.hpp"
 #include "mixer/utilities/time_entries.hpp"
-#include "mixer/utilities/time_base.hpp"
+#include "mixer/utilities/tempo_map.hpp"
 #include "mixer/utilities/wav_reader.hpp"
 #include "mixer/utilities/wav_writer.hpp"
 
@@ -92,8 +92,8 @@ int CheckSampleRates(RunTables& r, uint32_t& rate) {
         if (!r.tracks.enabled[ch]) continue;
         if (first == 0) {
             first = ch;
-            rate = r.headers.rate[size_t(ch)];
-        } else if (r.headers.rate[size_t(ch)] != rate) {
+            rate = r.headers.sampleRate[size_t(ch)];
+        } else if (r.headers.sampleRate[size_t(ch)] != rate) {
             std::printf("The sample rate appears to be %li\n", long(rate));
             std::printf("The file assigned to channel %i has a different rate!\n", ch);
             return 1;

@@ -1,10 +1,12 @@
 #include "mixer/run/mix_buffers.hpp"
 
+#include <cstddef>
+
 namespace varnel {
 
 void AllocateMixBuffers(MixBuffers& b, bool nineBuses, bool roomReverb, bool tapReverb,
                         bool anyVca, bool tapFile) {
-    const size_t n = kBlockFrames;
+    const std::size_t n = kBlockFrames;
     b.channelL.assign(n, 0);
     b.channelR.assign(n, 0);
     b.workL.assign(n, 0.0);
@@ -29,7 +31,7 @@ void AllocateMixBuffers(MixBuffers& b, bool nineBuses, bool roomReverb, bool tap
         b.carryL.assign(n, 0);
         b.carryR.assign(n, 0);
     }
-    if (anyVca) b.vcaGain.assign(size_t(kVcas) * n, 1.0);
+    if (anyVca) b.vcaGain.assign(std::size_t(kVcas) * n, 1.0);
     b.outL.assign(n, 0);
     b.outR.assign(n, 0);
     b.monoSum.assign(n, 0);

@@ -6,6 +6,7 @@
 #include "mixer/effects/limiter.hpp"
 #include "mixer/run/master_stage.hpp"
 #include "mixer/utilities/automation.hpp"
+#include "mixer/utilities/fill_vca.hpp"
 #include "mixer/utilities/numbers.hpp"
 
 namespace varnel {

@@ -42,7 +42,7 @@ void ResetEffectSettings(EffectSettings& fx) {
     Fill(fx.hpFeedback, 0.0);
     Fill(fx.hpInput, 1.0);
     Fill(fx.hpFirstUse, 0);
-    for (int st = 0; st < kEqStages; ++st) {
+    for (int st = 0; st < kEqSettingStages; ++st) {
         Fill(fx.eqOn[st], 0);
         Fill(fx.eq[st], Biquad{1.0, 0.0, 0.0, 0.0, 0.0});
         Fill(fx.eqFirstUse[st], 0);

@@ -12,7 +12,7 @@
 
 namespace varnel {
 
-constexpr int kEqStages = 7;     // stages 1..4 bands, 5 high shelf, 6 low shelf (0 unused)
+constexpr int kEqSettingStages = 7;     // stages 1..4 bands, 5 high shelf, 6 low shelf (0 unused)
 constexpr int kHighShelfStage = 5;
 constexpr int kLowShelfStage = 6;
 constexpr int kUnityThreshold = 8388608;  // 0 dB at channel scale
@@ -58,9 +58,9 @@ struct EffectSettings {
     double hpInput[kFxSlots];
     int hpFirstUse[kFxSlots];
     // EQ stages [stage][slot]: "band1".."band4", "hshelf", "lshelf".
-    int eqOn[kEqStages][kSlots];
-    Biquad eq[kEqStages][kFxSlots];
-    int eqFirstUse[kEqStages][kSlots];
+    int eqOn[kEqSettingStages][kSlots];
+    Biquad eq[kEqSettingStages][kFxSlots];
+    int eqFirstUse[kEqSettingStages][kSlots];
     // Reverb sends "rev" (room) and "trev" (tap).
     int revOn[kSlots];
     float revLevel[kFxSlots];
