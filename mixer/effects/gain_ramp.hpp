@@ -6,6 +6,16 @@
 
 namespace varnel {
 
+// Compressor states. The caller's state integer is the slot's on flag: 0 off,
+// 1 idle; the compressor advances it from there.
+enum CompressorState : int {
+    kCompOff = 0,
+    kCompIdle = 1,
+    kCompAttack = 2,
+    kCompHolding = 3,
+    kCompRelease = 4,
+};
+
 constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kFloorMagnitude = 0.0001;   // smallest magnitude a processor writes back
 
@@ -24,6 +34,44 @@ inline double AttackGain(int k, int attack, double ratio) {
 // Gain at step k of a release of `release` samples.
 inline double ReleaseGain(int k, int release, double ratio) {
     return 1.0 / ratio + (1.0 - 1.0 / ratio) * std::sin(kHalfPi * k / release);
+}
+
+// A compressor's settings made safe for the gain law, with the threshold
+// kept exact in double precision (bus thresholds reach 2,147,483,647).
+struct SwitchedLaw {
+    int attack, release;
+    double ratio, threshold, halfThreshold;
+};
+
+inline SwitchedLaw MakeLaw(int attack, int release, double ratio, int threshold) {
+    const double thr = threshold;
+    return {SafeSpan(attack), SafeSpan(release), SafeRatio(ratio), thr, thr * 0.5};
+}
+
+// One attack frame: returns the gain of the current step, advances the step
+// and, after the last one, moves on to holding.
+inline double AttackStep(int& state, int& count, const SwitchedLaw& law) {
+    const int k = count;
+    if (k < law.attack) {
+        count = k + 1;
+    } else {
+        state = kCompHolding;
+    }
+    return AttackGain(k, law.attack, law.ratio);
+}
+
+// One release frame: returns the gain of the current step. The step moves on
+// while both sides read below the threshold (`quiet`) and back toward full
+// reduction otherwise; past the last step the compressor is idle again.
+inline double ReleaseStep(int& state, int& count, const SwitchedLaw& law, bool quiet) {
+    const int k = count;
+    if (quiet) {
+        count = k + 1;
+    } else if (k > 0) {
+        count = k - 1;
+    }
+    if (count > law.release) state = kCompIdle;
+    return ReleaseGain(k, law.release, law.ratio);
 }
 
 // Polarity +1 for samples >= 0 (negative zero too), -1 below.

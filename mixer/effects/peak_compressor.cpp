@@ -21,11 +21,8 @@ void ClosePeak(bool changed, double& newpeak, double& oldpeak) {
 void PEAKCOMPRESSOR(PeakCompState& st, int slot, int& state, int n, double* left, double* right,
                     int attack, int release, double ratio, int threshold) {
     if (slot < 0 || slot >= kFxSlots) return;
-    ratio = SafeRatio(ratio);
-    attack = SafeSpan(attack);
-    release = SafeSpan(release);
-    const double thr = threshold;
-    const double halfThr = thr * 0.5;
+    const SwitchedLaw law = MakeLaw(attack, release, ratio, threshold);
+    const double thr = law.threshold;
     int& attackCount = st.attackCount[slot];
     int& releaseCount = st.releaseCount[slot];
     double& newL = st.newpeakL[slot];
@@ -58,19 +55,13 @@ void PEAKCOMPRESSOR(PeakCompState& st, int slot, int& state, int n, double* left
         if (state == kCompAttack) {
             newL = std::max(newL, mL);
             newR = std::max(newR, mR);
-            const int k = attackCount;
-            gain = AttackGain(k, attack, ratio);
-            if (k < attack) {
-                attackCount = k + 1;
-            } else {
-                state = kCompHolding;
-            }
+            gain = AttackStep(state, attackCount, law);
         } else if (state == kCompHolding) {
-            gain = 1.0 / ratio;
+            gain = 1.0 / law.ratio;
             newL = std::max(newL, mL);
             newR = std::max(newR, mR);
-            if (changedL) st.passTL[slot] = newL < halfThr ? st.passTL[slot] + 1 : 0;
-            if (changedR) st.passTR[slot] = newR < halfThr ? st.passTR[slot] + 1 : 0;
+            if (changedL) st.passTL[slot] = newL < law.halfThreshold ? st.passTL[slot] + 1 : 0;
+            if (changedR) st.passTR[slot] = newR < law.halfThreshold ? st.passTR[slot] + 1 : 0;
             ClosePeak(changedL, newL, oldL);
             ClosePeak(changedR, newR, oldR);
             if (st.passTL[slot] > 3 && st.passTR[slot] > 3) state = kCompRelease;
@@ -79,14 +70,7 @@ void PEAKCOMPRESSOR(PeakCompState& st, int slot, int& state, int n, double* left
             newR = std::max(newR, mR);
             ClosePeak(changedL, newL, oldL);
             ClosePeak(changedR, newR, oldR);
-            const int k = releaseCount;
-            gain = ReleaseGain(k, release, ratio);
-            if (oldL < thr && oldR < thr) {
-                releaseCount = k + 1;
-            } else if (k > 0) {
-                releaseCount = k - 1;
-            }
-            if (releaseCount > release) state = kCompIdle;
+            gain = ReleaseStep(state, releaseCount, law, oldL < thr && oldR < thr);
         } else {
             continue;   // off or unknown: untouched
         }

@@ -3,7 +3,7 @@
 // by the peak of each half-cycle.
 #pragma once
 
-#include "mixer/effects/rms_compressor.hpp"
+#include "mixer/effects/gain_ramp.hpp"
 #include "mixer/utilities/limits.hpp"
 
 namespace varnel {

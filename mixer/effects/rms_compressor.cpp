@@ -46,11 +46,8 @@ void RMSCOMPRESSOR(RmsCompState& st, int slot, int& state, int n, double* left, 
         st.intervalL[slot] = st.intervalR[slot] = 0.0f;
         st.oldpolarL[slot] = st.oldpolarR[slot] = 0.0;
     }
-    ratio = SafeRatio(ratio);
-    attack = SafeSpan(attack);
-    release = SafeSpan(release);
-    const double thr = threshold;
-    const double halfThr = thr * 0.5;
+    const SwitchedLaw law = MakeLaw(attack, release, ratio, threshold);
+    const double thr = law.threshold;
     int& attackCount = st.attackCount[slot];
     int& releaseCount = st.releaseCount[slot];
 
@@ -72,27 +69,14 @@ void RMSCOMPRESSOR(RmsCompState& st, int slot, int& state, int n, double* left, 
 
         double gain;
         if (state == kCompAttack) {
-            const int k = attackCount;
-            gain = AttackGain(k, attack, ratio);
-            if (k < attack) {
-                attackCount = k + 1;
-            } else {
-                state = kCompHolding;
-            }
+            gain = AttackStep(state, attackCount, law);
         } else if (state == kCompHolding) {
-            gain = 1.0 / ratio;
-            QuietCount(updL, st.rmsL[slot], halfThr, st.passTL[slot]);
-            QuietCount(updR, st.rmsR[slot], halfThr, st.passTR[slot]);
+            gain = 1.0 / law.ratio;
+            QuietCount(updL, st.rmsL[slot], law.halfThreshold, st.passTL[slot]);
+            QuietCount(updR, st.rmsR[slot], law.halfThreshold, st.passTR[slot]);
             if (st.passTL[slot] > 3 && st.passTR[slot] > 3) state = kCompRelease;
         } else if (state == kCompRelease) {
-            const int k = releaseCount;
-            gain = ReleaseGain(k, release, ratio);
-            if (rmsL < thr && rmsR < thr) {
-                releaseCount = k + 1;
-            } else if (k > 0) {
-                releaseCount = k - 1;
-            }
-            if (releaseCount > release) state = kCompIdle;
+            gain = ReleaseStep(state, releaseCount, law, rmsL < thr && rmsR < thr);
         } else {
             continue;   // off or unknown: untouched
         }

@@ -2,19 +2,10 @@
 // the RMS level of each half-cycle of the waveform.
 #pragma once
 
+#include "mixer/effects/gain_ramp.hpp"
 #include "mixer/utilities/limits.hpp"
 
 namespace varnel {
-
-// Compressor states, shared with the peak compressor. The caller's state
-// integer is the slot's on flag: 0 off, 1 idle, then advanced by the processor.
-enum CompressorState : int {
-    kCompOff = 0,
-    kCompIdle = 1,
-    kCompAttack = 2,
-    kCompHolding = 3,
-    kCompRelease = 4,
-};
 
 // Per-slot memory for the whole run. A value-initialised struct ({}) is the
 // state at the start of a run; the first-use flag resets the measurements
