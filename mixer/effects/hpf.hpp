@@ -1,0 +1,23 @@
+// First-order high-pass filter of every slot.
+#pragma once
+
+#include <cstdint>
+
+#include "mixer/utilities/limits.hpp"
+
+namespace varnel {
+
+// Previous input and previous output of each side, per slot.
+struct HpfState {
+    double OldXL[kFxSlots], OldXR[kFxSlots], OldYL[kFxSlots], OldYR[kFxSlots];
+};
+
+// Filters n frames in place, after lifting near-zero samples (Denormal):
+// y = feedback * y_prev + input * (x - x_prev). On the slot's first call
+// (firstUse 0) the first sample passes unchanged and seeds both memories;
+// firstUse becomes 1. blockStart does not affect the result. A slot outside
+// 0..135 leaves the buffers untouched.
+void HPF(HpfState& st, int n, int64_t blockStart, int slot, double* left, double* right,
+         double feedback, double input, int& firstUse);
+
+}  // namespace varnel

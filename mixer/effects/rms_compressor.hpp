@@ -1,0 +1,30 @@
+// The "rms" compressor: a stereo-linked, switched gain reducer triggered by
+// the RMS level of each half-cycle of the waveform.
+#pragma once
+
+#include "mixer/effects/gain_ramp.hpp"
+#include "mixer/utilities/limits.hpp"
+
+namespace varnel {
+
+// Per-slot memory for the whole run. A value-initialised struct ({}) is the
+// state at the start of a run; the first-use flag resets the measurements
+// but not the fade counters, which every trigger sets afresh anyway.
+struct RmsCompState {
+    float rmsL[kFxSlots], rmsR[kFxSlots];           // RMS of the last completed half-cycle
+    float squaresL[kFxSlots], squaresR[kFxSlots];   // running sums of squares
+    float intervalL[kFxSlots], intervalR[kFxSlots]; // samples in the running half-cycle
+    double oldpolarL[kFxSlots], oldpolarR[kFxSlots];
+    int attackCount[kFxSlots], releaseCount[kFxSlots];
+    int passTL[kFxSlots], passTR[kFxSlots];         // consecutive quiet half-cycles
+};
+
+// Processes n frames in place. attack and release are in samples, ratio is
+// the fixed gain reduction while triggered, threshold is in the slot's
+// sample scale and compared exactly (it may be 2,147,483,647 on bus slots).
+// Ratios below 1 (including 0) act as 1 and fade lengths below 1 as 1, so no
+// NaN or infinity can reach a sample. A slot outside 0..135 is left alone.
+void RMSCOMPRESSOR(RmsCompState& st, int slot, int& state, int n, double* left, double* right,
+                   int attack, int release, double ratio, int threshold, int& firstUse);
+
+}  // namespace varnel

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "mixer/effects/limiter.hpp"
+#include "mixer/effects/nlc_compressor.hpp"
+
+using namespace varnel;
+
+namespace {
+
+std::vector<double> Square(int n, int half, double amp) {
+    std::vector<double> x(n);
+    for (int i = 0; i < n; ++i) x[i] = (i / half) % 2 == 0 ? amp : -amp;
+    return x;
+}
+
+}  // namespace
+
+TEST(NlcCompressor, ZeroWindowClosesOnFirstFrame) {
+    // One-sample readings of 4000 against 1000: level (3 x 4000) / 6 = 2000,
+    // t = 0.5, gamma = 0.5 + 0.5 / 2 = 0.75 on each side. The left side still
+    // averages with the right side's initial 1.0.
+    auto st = std::make_unique<NlcState>();
+    int first = 0;
+    double l = 4000.0, r = -4000.0;
+    NonLinCOMP(*st, 5, 1, &l, &r, 0, 2.0, 1000, first);
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(st->rmsL[5], 4000.0f);
+    EXPECT_DOUBLE_EQ(st->gammaL[5], 0.75);
+    EXPECT_DOUBLE_EQ(l, 4000.0 * 0.875);
+    EXPECT_DOUBLE_EQ(r, -4000.0 * 0.75);
+}
+
+TEST(NlcCompressor, SteadyLevelGivesCurveGain) {
+    struct Case { double amp; double ratio; int threshold; double gamma; };
+    const Case cases[] = {
+        {2000.0, 2.0, 1000, 0.75},          // twice the threshold, ratio 2
+        {4000.0, 4.0, 1000, 0.25 + 0.75 / 4.0},
+        {1000.0, 3.0, 1000, 1.0},           // exactly at the threshold
+    };
+    for (const Case& c : cases) {
+        std::vector<double> l = Square(4000, 10, c.amp), r = l;
+        auto st = std::make_unique<NlcState>();
+        int first = 0;
+        NonLinCOMP(*st, 130, 4000, l.data(), r.data(), 5, c.ratio, c.threshold, first);
+        EXPECT_DOUBLE_EQ(st->gammaL[130], c.gamma) << c.amp;
+        EXPECT_DOUBLE_EQ(st->GrandGammaR[130], std::min(1.0, c.gamma)) << c.amp;
+        EXPECT_DOUBLE_EQ(l.back(), -c.amp * c.gamma) << c.amp;
+    }
+}
+
+TEST(NlcCompressor, SmoothsLastThreeReadings) {
+    // Window 0: every polarity change closes a window. The level weighs the
+    // newest reading 3, the one before 2 and the one before that 1.
+    std::vector<double> l = {3000, 3000, -6000, -6000, 9000, 9000, -9000}, r = l;
+    auto st = std::make_unique<NlcState>();
+    int first = 0;
+    NonLinCOMP(*st, 1, 7, l.data(), r.data(), 0, 2.0, 1000, first);
+    // Windows closed at frames 0 (3000 alone), 2 (3000, -6000), 4 (-6000, 9000)
+    // and 6 (9000, -9000).
+    const float r1 = std::sqrt((9.0e6f + 36.0e6f) / 2.0f);
+    const float r2 = std::sqrt((36.0e6f + 81.0e6f) / 2.0f);
+    const float r3 = 9000.0f;
+    EXPECT_EQ(st->rmsL[1], r3);
+    EXPECT_EQ(st->oldrmsL[1], r2);
+    const float level = static_cast<float>((3.0 * r3 + 2.0 * r2 + double(r1)) * 0.16666666666666666);
+    const double t = 1000.0 / level;
+    EXPECT_DOUBLE_EQ(st->gammaL[1], t + (1.0 - t) / 2.0);
+}
+
+TEST(NlcCompressor, ShortHalfCyclesMergeIntoOneWindow) {
+    // Half-cycles of 4 frames at 100, 200, 300; minimum window 6: no close at
+    // frames 0 (1 sample) or 4 (5 samples); the window closes at frame 8.
+    std::vector<double> l(9), r(9);
+    for (int i = 0; i < 9; ++i) l[i] = r[i] = (i / 4 % 2 == 0 ? 1 : -1) * 100.0 * (i / 4 + 1);
+    auto st = std::make_unique<NlcState>();
+    int first = 0;
+    NonLinCOMP(*st, 2, 9, l.data(), r.data(), 6, 2.0, 1000000, first);
+    EXPECT_EQ(st->rmsL[2], std::sqrt(290000.0f / 9.0f));
+    EXPECT_EQ(st->oldrmsL[2], 0.0f);
+    EXPECT_EQ(st->intervalL[2], 0.0f);
+}
+
+TEST(NlcCompressor, RatioOneLeavesSignalExceptTinySamples) {
+    std::vector<double> l = Square(3000, 7, 5000.0), r = Square(3000, 11, 20.0);
+    l[100] = 0.0;
+    l[101] = 0.00005;
+    r[200] = -0.00002;
+    const std::vector<double> inL = l, inR = r;
+    auto st = std::make_unique<NlcState>();
+    int first = 0;
+    NonLinCOMP(*st, 0, 3000, l.data(), r.data(), 3, 1.0, 1000, first);
+    for (int i = 0; i < 3000; ++i) {
+        if (i == 100 || i == 101) continue;
+        ASSERT_EQ(l[i], inL[i]) << i;
+        if (i != 200) {
+            ASSERT_EQ(r[i], inR[i]) << i;
+        }
+    }
+    EXPECT_EQ(l[100], 0.0001);
+    EXPECT_EQ(l[101], 0.0001);
+    EXPECT_EQ(r[200], -0.0001);
+}
+
+TEST(NlcCompressor, DcKeepsItsFirstGain) {
+    std::vector<double> l(5000, 4000.0), r(5000, 4000.0);
+    auto st = std::make_unique<NlcState>();
+    int first = 0;
+    NonLinCOMP(*st, 3, 5000, l.data(), r.data(), 0, 2.0, 1000, first);
+    EXPECT_DOUBLE_EQ(l[0], 3500.0);
+    EXPECT_DOUBLE_EQ(l[4999], 3500.0);
+    EXPECT_DOUBLE_EQ(r[4999], 3000.0);
+}
+
+TEST(NlcCompressor, ZeroRatioStaysFinite) {
+    std::vector<double> l = Square(500, 10, 8000.0), r = l;
+    auto st = std::make_unique<NlcState>();
+    int first = 0;
+    NonLinCOMP(*st, 3, 500, l.data(), r.data(), 0, 0.0, 1000, first);
+    for (double v : l) ASSERT_TRUE(std::isfinite(v));
+    EXPECT_EQ(l.back(), Square(500, 10, 8000.0).back());   // acts as ratio 1
+}
+
+TEST(Limiter, SoftKneeExamples) {
+    struct Case { double in, out; int threshold; };
+    const double knee = 8388608 * 0.89125;
+    const Case cases[] = {
+        {8000000.0, 7541803.52, 8388608},
+        {-8000000.0, -7541803.52, 8388608},
+        {7000000.0, 7000000.0, 8388608},
+        {1.76125 * 8388608, knee + (1.76125 * 8388608 - knee) * 0.125, 8388608},
+        {0.0, 0.0001, 8388608},
+        {-0.0, 0.0001, 8388608},
+        {-0.00002, -0.0001, 8388608},
+        {2147483000.0, 2147483647 * 0.89125 + (2147483000.0 - 2147483647 * 0.89125) * 0.125,
+         2147483647},
+    };
+    for (const Case& c : cases) {
+        double l = c.in, r = -c.in;
+        LIMITER(0, 1, &l, &r, c.threshold);
+        EXPECT_NEAR(l, c.out, 1e-6) << c.in;
+        if (c.in != 0.0) {
+            EXPECT_NEAR(r, -c.out, 1e-6) << c.in;
+        }
+    }
+    EXPECT_NEAR(knee + (1.76125 * 8388608 - knee) * 0.125, 8388608.0, 1e-6);
+}
+
+TEST(Limiter, SlotDoesNotMatter) {
+    std::vector<double> a = Square(100, 3, 9.0e6), ar = a, b = a, br = a;
+    LIMITER(0, 100, a.data(), ar.data(), 8388608);
+    LIMITER(77, 100, b.data(), br.data(), 8388608);
+    EXPECT_EQ(a, b);
+}
