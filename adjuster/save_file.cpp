@@ -99,9 +99,9 @@ SaveResult SaveFile(const std::string& fileName, const std::string& text, Consol
         if (dropped > 0) {
             backupName = fileName + ".bak";
             std::fprintf(console.out,
-                         "It holds %i lines that this program does not keep (pans, routing, "
+                         "It holds %i line%s that this program does not keep (pans, routing, "
                          "effects, ...); the old file will be kept as %s\n",
-                         dropped, backupName.c_str());
+                         dropped, dropped == 1 ? "" : "s", backupName.c_str());
         }
         std::fputs("Type 'o' to overwrite or any other key to cancel\n", console.out);
         std::string answer;
