@@ -64,38 +64,35 @@ void BuildText(Session& session) {
                 m.header);
 }
 
-// Reads the number for "nt", "st" or "av"; false at the end of input. An
-// unreadable answer leaves `applies` false: nothing changes.
-bool AskFloat(Console& console, const char* prompt, float& value, bool& applies) {
+// Asks for the number of "nt", "st" or "av" and hands it to `apply`. An
+// unreadable answer changes nothing; the end of input ends the dialogue.
+template <typename Apply>
+Flow AskNumber(Console& console, const char* prompt, Apply apply) {
     std::fprintf(console.out, "%s\n", prompt);
+    float value = 0.0f;
     Answer got = ReadFloat(console, value);
-    applies = got == Answer::kValue;
-    return got != Answer::kEnd;
+    if (got == Answer::kEnd) return Flow::kEnd;
+    if (got == Answer::kValue) apply(value);
+    return Flow::kContinue;
 }
 
 Flow Nudge(Session& session, Console& console) {
-    float d = 0.0f;
-    bool applies;
-    if (!AskFloat(console, "Enter nudge amount in seconds", d, applies)) return Flow::kEnd;
-    if (applies) MoveTimes(session.model.times, session.model.counts, d);
-    return Flow::kContinue;
+    FaderModel& m = session.model;
+    return AskNumber(console, "Enter nudge amount in seconds",
+                     [&m](float d) { MoveTimes(m.times, m.counts, d); });
 }
 
 Flow Scale(Session& session, Console& console) {
-    float k = 0.0f;
-    bool applies;
-    if (!AskFloat(console, "Enter scale factor (0.001 to 1000)", k, applies)) return Flow::kEnd;
-    if (applies && k >= 0.001 && k <= 1000)
-        ScaleTimes(session.model.times, session.model.ramps, session.model.counts, k);
-    return Flow::kContinue;
+    FaderModel& m = session.model;
+    return AskNumber(console, "Enter scale factor (0.001 to 1000)", [&m](float k) {
+        if (k >= 0.001 && k <= 1000) ScaleTimes(m.times, m.ramps, m.counts, k);
+    });
 }
 
 Flow Adjust(Session& session, Console& console) {
-    float g = 0.0f;
-    bool applies;
-    if (!AskFloat(console, "Enter change in dB", g, applies)) return Flow::kEnd;
-    if (applies) AdjustVolumes(session.model.levels, session.model.counts, g);
-    return Flow::kContinue;
+    FaderModel& m = session.model;
+    return AskNumber(console, "Enter change in dB",
+                     [&m](float g) { AdjustVolumes(m.levels, m.counts, g); });
 }
 
 Flow PrintToScreen(Session& session, Console& console) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "adjuster/formats.hpp"
 #include "model_helpers.hpp"
 
@@ -114,4 +116,15 @@ TEST(Formats, ReadBackGivesTheSameEntries) {
             }
         }
     }
+}
+
+TEST(TimeLine, HugeTimesSplitWithoutLooping) {
+    // 1e30 s is far beyond any minute count a loop could reach.
+    std::string line = TimeLine(1e30f, 3);
+    EXPECT_EQ(line.rfind("\nt\t", 0), 0u);
+    double minutes = 0, seconds = 0;
+    SplitMinutes(static_cast<double>(1e30f), minutes, seconds);
+    EXPECT_GE(seconds, 0.0);
+    EXPECT_LT(seconds, 60.0);
+    EXPECT_EQ(minutes, std::floor(static_cast<double>(1e30f) / 60.0));
 }
