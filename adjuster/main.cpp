@@ -1,6 +1,8 @@
 #include <cstdio>
 
-int main() {
-    std::printf("\nOstrand 1.0\n");
-    return 0;
+#include "adjuster/command_loop.hpp"
+
+int main(int argc, char** argv) {
+    ostrand::Console console{stdin, stdout};
+    return ostrand::RunAdjuster(argc, argv, console);
 }

@@ -1,0 +1,251 @@
+// Whole dialogues with the built program: scripted standard input, complete
+// output and saved files compared byte for byte.
+#include <gtest/gtest.h>
+
+#include "support/test_support.hpp"
+
+using testsupport::FileExists;
+using testsupport::ReadFile;
+using testsupport::RunProgram;
+using testsupport::WriteFile;
+
+namespace {
+
+const char* kBanner = "\nOstrand 1.0\n";
+
+const char* kMenuLines =
+    "'nt' to nudge times\n'st' to scale times\n'av' to adjust volumes\n"
+    "'ps' to print to screen\n'pf' to print to file\n"
+    "'cf' to change number of time fields\n'co' to change ordering mode\n'x' to exit\n";
+
+std::string Menu(const std::string& first, const std::string& last) {
+    return "\nFirst time at " + first + "\nLast time at  " + last + "\n\n" + kMenuLines;
+}
+
+// Channel 3 at 0:01.500 and channel 1 at 0:01.500 with a ramp, the master at
+// 1:02.500, submix 2 at 1:02.500.
+const char* kFaders =
+    "begin\nsong\n\nt\t0\t1\t500\nv\t3\t-6\nv\t1\t-3\nrmp\t2\n"
+    "t\t1\t2\t500\nv\tM\t-1\nv\tG\t2\t-4.5\nend\n";
+
+const char* kEntries = "\nEntries:\nch 1:  1\nch 3:  1\nch M:  1\nch G2:  1\n";
+
+const char* kByTimes3 =
+    "begin\n\n"
+    "\nt\t0\t1\t500\nv\t1\t-3.00\nrmp\t2.000\nv\t3\t-6.00\n"
+    "\nt\t1\t2\t500\nv\tM\t-1.00\nv\tG\t2\t-4.50\n";
+
+std::string Screen(const std::string& text) { return "\n" + text + "\n"; }
+
+struct Session {
+    testsupport::TempDir dir;
+    explicit Session(const char* faders = kFaders) { WriteFile(dir.file("faders.txt"), faders); }
+    testsupport::RunResult Run(const std::string& input, std::vector<std::string> args = {}) {
+        return RunProgram(OSTRAND_BIN, args, dir.path(), input);
+    }
+};
+
+}  // namespace
+
+TEST(Dialogue, LoadAndPrintTwice) {
+    Session s;
+    auto r = s.Run("ps\nps\nx\n");
+    EXPECT_EQ(r.status, 0);
+    std::string menu = Menu("1.500", "62.500");
+    EXPECT_EQ(r.output, kBanner + std::string(kEntries) + menu + Screen(kByTimes3) + menu +
+                            Screen(kByTimes3) + menu);
+}
+
+TEST(Dialogue, NudgeScaleAndAdjust) {
+    Session s;
+    auto r = s.Run("nt\n1.5\nst\n0.0005\nst\n2000\nst\n2\nav\n-3\nnt\n-10\nps\nx\n");
+    EXPECT_EQ(r.status, 0);
+    // After +1.5 s: 3 and 64; x2: 6 and 128 (ramp 4); -3 dB; -10 s: -4 and 118.
+    const std::string text =
+        "begin\n\n"
+        "\nt\t0\t-4\t0\nv\t1\t-6.00\nrmp\t4.000\nv\t3\t-9.00\n"
+        "\nt\t1\t58\t0\nv\tM\t-4.00\nv\tG\t2\t-7.50\n";
+    EXPECT_EQ(r.output, kBanner + std::string(kEntries) + Menu("1.500", "62.500") +
+                            "Enter nudge amount in seconds\n" + Menu("3.000", "64.000") +
+                            "Enter scale factor (0.001 to 1000)\n" + Menu("3.000", "64.000") +
+                            "Enter scale factor (0.001 to 1000)\n" + Menu("3.000", "64.000") +
+                            "Enter scale factor (0.001 to 1000)\n" + Menu("6.000", "128.000") +
+                            "Enter change in dB\n" + Menu("6.000", "128.000") +
+                            "Enter nudge amount in seconds\n" + Menu("-4.000", "118.000") +
+                            Screen(text) + Menu("-4.000", "118.000"));
+}
+
+TEST(Dialogue, UnreadableNumbersChangeNothing) {
+    Session s;
+    auto r = s.Run("nt\nabc\nav\ninf\nst\nnan\ncf\nzz\nps\nx\n");
+    EXPECT_EQ(r.status, 0);
+    std::string menu = Menu("1.500", "62.500");
+    EXPECT_EQ(r.output, kBanner + std::string(kEntries) + menu + "Enter nudge amount in seconds\n" +
+                            menu + "Enter change in dB\n" + menu +
+                            "Enter scale factor (0.001 to 1000)\n" + menu +
+                            "Currently using 3 time fields\nEnter new value (1-3)\n" + menu +
+                            Screen(kByTimes3) + menu);
+}
+
+TEST(Dialogue, TimeFieldsAndOrdering) {
+    Session s;
+    // 7 becomes 3; 0x2 is 2; 010 is octal 8, so 3 again; then 1.
+    auto r = s.Run("cf\n7\ncf\n0x2\nps\ncf\n010\ncf\n1\nco\ns\nps\nco\nk\nco\ns\nps\nx\n");
+    EXPECT_EQ(r.status, 0);
+    std::string menu = Menu("1.500", "62.500");
+    auto fields = [](int f) {
+        return "Currently using " + std::to_string(f) + " time fields\nEnter new value (1-3)\n";
+    };
+    const char* byTimes2 =
+        "begin\n\n"
+        "\nt\t0\t1.500\nv\t1\t-3.00\nrmp\t2.000\nv\t3\t-6.00\n"
+        "\nt\t1\t2.500\nv\tM\t-1.00\nv\tG\t2\t-4.50\n";
+    const char* byChannels1 =
+        "begin\n\n"
+        "\nt\t1.500\nv\t1\t-3.00\nrmp\t2.000\n\n"
+        "\nt\t1.500\nv\t3\t-6.00\n\n"
+        "\nt\t62.500\nv\tM\t-1.00\n\n"
+        "\nt\t62.500\nv\tG\t2\t-4.50\n\n";
+    const char* byTimes1 =
+        "begin\n\n"
+        "\nt\t1.500\nv\t1\t-3.00\nrmp\t2.000\nv\t3\t-6.00\n"
+        "\nt\t62.500\nv\tM\t-1.00\nv\tG\t2\t-4.50\n";
+    const std::string toChannels =
+        "Currently ordered by times\nEnter 's' to switch to ordering by channels\n"
+        "Enter 'k' to keep ordering by times\n";
+    const std::string toTimes =
+        "Currently ordered by channels\nEnter 's' to switch to ordering by times\n"
+        "Enter 'k' to keep ordering by channels\n";
+    EXPECT_EQ(r.output, kBanner + std::string(kEntries) + menu + fields(3) + menu + fields(3) +
+                            menu + Screen(byTimes2) + menu + fields(2) + menu + fields(3) + menu +
+                            toChannels + menu + Screen(byChannels1) + menu + toTimes + menu +
+                            toTimes + menu + Screen(byTimes1) + menu);
+}
+
+TEST(Dialogue, SaveRefuseAndOverwrite) {
+    Session s;
+    auto r = s.Run("pf\nout.txt\nav\n1\npf\nout.txt\nok\npf\nout.txt\no\nx\n");
+    EXPECT_EQ(r.status, 0);
+    std::string menu = Menu("1.500", "62.500");
+    const std::string ask =
+        "Enter filename\nThe file already exists!\n"
+        "Type 'o' to overwrite or any other key to cancel\n";
+    EXPECT_EQ(r.output, kBanner + std::string(kEntries) + menu + "Enter filename\nWrite complete\n" +
+                            menu + "Enter change in dB\n" + menu + ask + menu + ask +
+                            "Write complete\n" + menu);
+    EXPECT_EQ(ReadFile(s.dir.file("out.txt")),
+              "begin\n\n"
+              "\nt\t0\t1\t500\nv\t1\t-2.00\nrmp\t2.000\nv\t3\t-5.00\n"
+              "\nt\t1\t2\t500\nv\tM\t0.00\nv\tG\t2\t-3.50\n");
+    EXPECT_FALSE(FileExists(s.dir.file("out.txt.bak")));
+    EXPECT_EQ(ReadFile(s.dir.file("faders.txt")), kFaders);
+}
+
+TEST(Dialogue, OverwritingTheSourceKeepsItsOtherLines) {
+    Session s;
+    auto r = s.Run("pf\nfaders.txt\no\nx\n");
+    EXPECT_EQ(r.status, 0);
+    std::string menu = Menu("1.500", "62.500");
+    EXPECT_EQ(r.output, kBanner + std::string(kEntries) + menu +
+                            "Enter filename\nThe file already exists!\n"
+                            "It holds 2 lines that this program does not keep (pans, routing, "
+                            "effects, ...); the old file will be kept as faders.txt.bak\n"
+                            "Type 'o' to overwrite or any other key to cancel\n"
+                            "Write complete\n" +
+                            menu);
+    EXPECT_EQ(ReadFile(s.dir.file("faders.txt")), kByTimes3);
+    EXPECT_EQ(ReadFile(s.dir.file("faders.txt.bak")), kFaders);
+}
+
+TEST(Dialogue, EndOfInputAtEachPromptEndsQuietly) {
+    struct Case {
+        const char* input;
+        const char* tail;  // what the program printed after the last menu
+    };
+    const Case cases[] = {
+        {"", ""},
+        {"nt\n", "Enter nudge amount in seconds\n"},
+        {"st\n", "Enter scale factor (0.001 to 1000)\n"},
+        {"av\n", "Enter change in dB\n"},
+        {"cf\n", "Currently using 3 time fields\nEnter new value (1-3)\n"},
+        {"co\n",
+         "Currently ordered by times\nEnter 's' to switch to ordering by channels\n"
+         "Enter 'k' to keep ordering by times\n"},
+        {"pf\n", "Enter filename\n"},
+        {"pf\nfaders.txt\n",
+         "Enter filename\nThe file already exists!\n"
+         "It holds 2 lines that this program does not keep (pans, routing, effects, ...); the "
+         "old file will be kept as faders.txt.bak\n"
+         "Type 'o' to overwrite or any other key to cancel\n"},
+    };
+    for (const Case& c : cases) {
+        Session s;
+        auto r = s.Run(c.input);
+        EXPECT_EQ(r.status, 0) << c.input;
+        EXPECT_EQ(r.output, kBanner + std::string(kEntries) + Menu("1.500", "62.500") + c.tail)
+            << c.input;
+        EXPECT_EQ(ReadFile(s.dir.file("faders.txt")), kFaders);
+        EXPECT_FALSE(FileExists(s.dir.file("faders.txt.bak")));
+    }
+}
+
+TEST(Dialogue, ExitAtTheOrderingQuestion) {
+    Session s;
+    auto r = s.Run("co\nx\nps\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, kBanner + std::string(kEntries) + Menu("1.500", "62.500") +
+                            "Currently ordered by times\n"
+                            "Enter 's' to switch to ordering by channels\n"
+                            "Enter 'k' to keep ordering by times\n");
+}
+
+TEST(Dialogue, UnknownAndOverlongWordsAreIgnored) {
+    Session s;
+    auto r = s.Run("hello\n" + std::string(100, 'x') + "\npf\n" + std::string(300, 'n') + "\nx\n");
+    EXPECT_EQ(r.status, 0);
+    std::string menu = Menu("1.500", "62.500");
+    EXPECT_EQ(r.output, kBanner + std::string(kEntries) + menu + menu + menu +
+                            "Enter filename\nFile name longer than 255 characters: not saved\n" +
+                            menu);
+}
+
+TEST(Dialogue, TimeFieldArgumentAndOtherFile) {
+    Session s;
+    WriteFile(s.dir.file("one.txt"), "begin\nt\t1\t2\t500\nv\t9\t-1\n");
+    auto r = s.Run("x\n", {"one.txt", "1"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, kBanner + std::string("\nEntries:\nch 9:  1\n") + Menu("1.000", "1.000"));
+    auto bad = s.Run("x\n", {"one.txt", "5"});  // not 1 to 3: three fields
+    EXPECT_EQ(bad.output, kBanner + std::string("\nEntries:\nch 9:  1\n") + Menu("62.500", "62.500"));
+}
+
+TEST(Dialogue, EmptyAndNegativeFiles) {
+    Session empty("begin\nend\n");
+    auto r = empty.Run("ps\nx\n");
+    EXPECT_EQ(r.output, kBanner + std::string("\nEntries:\n") + Menu("0.000", "0.000") +
+                            "\nbegin\n\n\n" + Menu("0.000", "0.000"));
+    Session negative("begin\nt\t-3\nv\t1\t0\n");
+    auto n = negative.Run("x\n", {"faders.txt", "1"});
+    EXPECT_EQ(n.output, kBanner + std::string("\nEntries:\nch 1:  1\n") + Menu("-3.000", "0.000"));
+}
+
+TEST(Dialogue, MissingFileShowsHelp) {
+    testsupport::TempDir dir;
+    auto r = RunProgram(OSTRAND_BIN, {}, dir.path(), "x\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output,
+              std::string(kBanner) +
+                  "File faders.txt not found\n"
+                  "\nHelp:\n"
+                  "This program is used to adjust a file called faders.txt.\n"
+                  "This is a file that controls the Varnel program.\n"
+                  "\nYou can load in a different filename as the 1st argument.\n"
+                  "\nYou can set the time fields with the 2nd argument.\n"
+                  "1 = time in seconds\n"
+                  "2 = time in minutes and seconds\n"
+                  "3 = time in minutes, seconds and milliseconds. (default)\n"
+                  "You can change the fields after you have the correct fields to\n"
+                  "load the file initially.\n"
+                  "\nOnce the file is loaded correctly, you can scale times and volumes,\n"
+                  "nudge times, and change formatting.\n\n");
+}
