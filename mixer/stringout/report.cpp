@@ -132,7 +132,8 @@ std::string ReportBody(ReportInputs& in) {
 }  // namespace
 
 void RawTodB(double raw, double* result, double full, double floor) {
-    *result = raw > 0.0 ? -20.0 * std::log10(full / raw) : floor;
+    // + 0.0 so that full scale reads 0.00, not -0.00.
+    *result = raw > 0.0 ? -20.0 * std::log10(full / raw) + 0.0 : floor;
 }
 
 std::string StatsFileName(const ReportInputs& in) {
