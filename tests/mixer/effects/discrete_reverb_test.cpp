@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "mixer/utilities/limits.hpp"
+#include "reverb_harness.hpp"
 
 using namespace varnel;
+using reverbtest::Impulse;
 
 namespace {
 
@@ -16,28 +18,16 @@ struct TapRun {
     TapReverbState st;
     int firstUse = 1;
     int taps = 1;
-    float size = 75.0f, x = 37.0f, y = 39.0f, z = 43.0f;
-    std::vector<int32_t> retL = std::vector<int32_t>(kBlockFrames),
-                         retR = std::vector<int32_t>(kBlockFrames),
-                         carryL = std::vector<int32_t>(kBlockFrames),
-                         carryR = std::vector<int32_t>(kBlockFrames);
+    reverbtest::Room room;
+    reverbtest::ReturnBuffers buf;
 
     int Block(const std::vector<double>& inL, const std::vector<double>& inR) {
-        retL = carryL;
-        retR = carryR;
-        std::fill(carryL.begin(), carryL.end(), 0);
-        std::fill(carryR.begin(), carryR.end(), 0);
+        buf.NextBlock();
         return DiscreteReverb(st, kBlockFrames, firstUse, int(inL.size()), 44100, inL.data(),
-                              inR.data(), size, carryL.data(), carryR.data(), retL.data(),
-                              retR.data(), taps, x, y, z);
+                              inR.data(), room.size, buf.carryL.data(), buf.carryR.data(),
+                              buf.retL.data(), buf.retR.data(), taps, room.x, room.y, room.z);
     }
 };
-
-std::vector<double> Impulse(int n, int at, double a) {
-    std::vector<double> v(size_t(n), 0.0);
-    v[size_t(at)] = a;
-    return v;
-}
 
 // Default room at 44100 Hz: front, left, right, rear, floor, ceiling distances.
 constexpr int kFront = 1844, kLeft = 1046, kRight = 1386, kRear = 1082, kFloorD = 741, kCeil = 1159;
@@ -84,12 +74,12 @@ TEST(TapReverb, DefaultRoomOneTap) {
     size_t next = 0;
     for (int i = 0; i < 6000; ++i) {
         if (next < std::size(expected) && expected[next].frame == i) {
-            EXPECT_EQ(r.retL[size_t(i)], expected[next].left) << i;
-            EXPECT_EQ(r.retR[size_t(i)], expected[next].right) << i;
+            EXPECT_EQ(r.buf.retL[size_t(i)], expected[next].left) << i;
+            EXPECT_EQ(r.buf.retR[size_t(i)], expected[next].right) << i;
             ++next;
         } else {
-            ASSERT_EQ(r.retL[size_t(i)], 0) << i;
-            ASSERT_EQ(r.retR[size_t(i)], 0) << i;
+            ASSERT_EQ(r.buf.retL[size_t(i)], 0) << i;
+            ASSERT_EQ(r.buf.retR[size_t(i)], 0) << i;
         }
     }
 }
@@ -128,43 +118,39 @@ TEST(TapReverb, TailGoesToTheCarry) {
     TapRun r;
     const int n = 2000;
     ASSERT_EQ(r.Block(Impulse(n, 10, 1000.0), Impulse(n, 10, 1000.0)), 0);
-    EXPECT_EQ(r.retL[1492], 500);
-    EXPECT_EQ(r.carryL[2102 - n], 500);
-    EXPECT_EQ(r.carryR[2782 - n], 500);
-    EXPECT_EQ(r.carryL[3698 - n], 500);
-    EXPECT_EQ(r.retL[2102], 0);  // never past the block in the return
+    EXPECT_EQ(r.buf.retL[1492], 500);
+    EXPECT_EQ(r.buf.carryL[2102 - n], 500);
+    EXPECT_EQ(r.buf.carryR[2782 - n], 500);
+    EXPECT_EQ(r.buf.carryL[3698 - n], 500);
+    EXPECT_EQ(r.buf.retL[2102], 0);  // never past the block in the return
 }
 
 TEST(TapReverb, FatalSetUps) {
-    struct Case { float size, x, y, z; int taps; std::string message; };
+    struct Case { reverbtest::Room room; std::string message; };
     std::vector<Case> cases = {
-        {1333.0f, 37, 39, 43, 1, ">>> Error: A tap reverb dimension has exceeded the limit\n"},
-        {1332.0f, 37, 39, 43, 1, ""},
-        {75.0f, -1, 39, 43, 1, ">>> Error:  Illegal value for reverb position parameter\n"},
-        {75.0f, 37, 39, -0.5f, 1, ">>> Error:  Illegal value for reverb position parameter\n"},
-        {75.0f, 37, NAN, 43, 1, ">>> Error:  Illegal value for reverb position parameter\n"},
-        {-75.0f, 37, 39, 43, 1, ">>> Error:  Illegal value for tap reverb room size\n"},
-        {INFINITY, 37, 39, 43, 1, ">>> Error: A tap reverb dimension has exceeded the limit\n"},
+        {{1333.0f, 37, 39, 43}, ">>> Error: A tap reverb dimension has exceeded the limit\n"},
+        {{1332.0f, 37, 39, 43}, ""},
+        {{75.0f, -1, 39, 43}, ">>> Error:  Illegal value for reverb position parameter\n"},
+        {{75.0f, 37, 39, -0.5f}, ">>> Error:  Illegal value for reverb position parameter\n"},
+        {{75.0f, 37, NAN, 43}, ">>> Error:  Illegal value for reverb position parameter\n"},
+        {{-75.0f, 37, 39, 43}, ">>> Error:  Illegal value for tap reverb room size\n"},
+        {{INFINITY, 37, 39, 43}, ">>> Error: A tap reverb dimension has exceeded the limit\n"},
     };
     for (const Case& c : cases) {
         TapRun r;
-        r.size = c.size;
-        r.x = c.x;
-        r.y = c.y;
-        r.z = c.z;
-        r.taps = c.taps;
+        r.room = c.room;
         const std::vector<double> zero(16, 0.0);
         testing::internal::CaptureStdout();
         const int rc = r.Block(zero, zero);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.message) << c.size;
-        EXPECT_EQ(rc, c.message.empty() ? 0 : 1) << c.size;
-        EXPECT_EQ(r.firstUse, c.message.empty() ? 0 : 1) << c.size;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.message) << c.room.size;
+        EXPECT_EQ(rc, c.message.empty() ? 0 : 1) << c.room.size;
+        EXPECT_EQ(r.firstUse, c.message.empty() ? 0 : 1) << c.room.size;
     }
 }
 
 TEST(TapReverb, TapNumberMessage) {
     TapRun r;
-    r.size = 300.0f;
+    r.room.size = 300.0f;
     r.taps = 11;
     const std::vector<double> zero(16, 0.0);
     testing::internal::CaptureStdout();

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "mixer/utilities/limits.hpp"
+#include "reverb_harness.hpp"
 
 using namespace varnel;
+using reverbtest::Impulse;
 
 namespace {
 
@@ -17,33 +19,22 @@ namespace {
 struct RoomRun {
     RoomReverbState st;
     int firstUse = 1;
-    float size = 75.0f, x = 37.0f, y = 39.0f, z = 43.0f, width = 50.0f;
-    std::vector<int32_t> retL = std::vector<int32_t>(kBlockFrames),
-                         retR = std::vector<int32_t>(kBlockFrames),
-                         carryL = std::vector<int32_t>(kBlockFrames),
-                         carryR = std::vector<int32_t>(kBlockFrames);
+    reverbtest::Room room;
+    float width = 50.0f;
+    reverbtest::ReturnBuffers buf;
     std::vector<int32_t> outL, outR;  // the returns of all blocks, in order
 
     int Block(const std::vector<double>& inL, const std::vector<double>& inR) {
-        retL = carryL;
-        retR = carryR;
-        std::fill(carryL.begin(), carryL.end(), 0);
-        std::fill(carryR.begin(), carryR.end(), 0);
+        buf.NextBlock();
         const int n = int(inL.size());
-        const int rc = RecurseReverb(st, firstUse, n, 44100, inL.data(), inR.data(), size,
-                                     carryL.data(), carryR.data(), retL.data(), retR.data(), x, y,
-                                     z, width);
-        outL.insert(outL.end(), retL.begin(), retL.begin() + n);
-        outR.insert(outR.end(), retR.begin(), retR.begin() + n);
+        const int rc = RecurseReverb(st, firstUse, n, 44100, inL.data(), inR.data(), room.size,
+                                     buf.carryL.data(), buf.carryR.data(), buf.retL.data(),
+                                     buf.retR.data(), room.x, room.y, room.z, width);
+        outL.insert(outL.end(), buf.retL.begin(), buf.retL.begin() + n);
+        outR.insert(outR.end(), buf.retR.begin(), buf.retR.begin() + n);
         return rc;
     }
 };
-
-std::vector<double> Impulse(int n, int at, double a) {
-    std::vector<double> v(size_t(n), 0.0);
-    if (at >= 0 && at < n) v[size_t(at)] = a;
-    return v;
-}
 
 // The default room at 44100 Hz, from the geometry formulas.
 constexpr int kD[6] = {1844, 1046, 1386, 1082, 741, 1159};  // front, left, right, rear, floor, ceiling
@@ -161,7 +152,7 @@ TEST(RoomReverb, TailCrossesBlockBoundary) {
 
 TEST(RoomReverb, ZeroRoomAddsWithoutDelay) {
     RoomRun r;
-    r.size = 0.0f;
+    r.room.size = 0.0f;
     ASSERT_EQ(r.Block(Impulse(4, 0, 6000000.0), Impulse(4, 0, 0.0)), 0);
     // Front, left wall and floor hold 6e6 + 2 x 1e6; rear, right wall and
     // ceiling 3 x 1e6; heard at 0.25 with the width factor 0.5 where it applies.
@@ -174,39 +165,36 @@ TEST(RoomReverb, ZeroRoomAddsWithoutDelay) {
 }
 
 TEST(RoomReverb, FatalSetUps) {
-    struct Case { float size, x, y, z; int n; int rc; const char* message; };
+    struct Case { reverbtest::Room room; int n; int rc; const char* message; };
     const Case cases[] = {
-        {4260.0f, 37, 39, 43, kBlockFrames, 0, ""},
-        {4261.0f, 37, 39, 43, kBlockFrames, 1, "Please reduce room size in reverb!\n"},
-        {75.0f, 37, 39, 43, 2306, 1, "Please reduce room size in reverb!\n"},  // mix shorter than d13
-        {75.0f, 37, 39, 43, 2307, 0, ""},
-        {75.0f, -1, 39, 43, kBlockFrames, 1, "Illegal value for reverb position parameter\n"},
-        {75.0f, 37, -1, 43, kBlockFrames, 1, "Illegal value for reverb position parameter\n"},
-        {75.0f, 37, 39, NAN, kBlockFrames, 1, "Illegal value for reverb position parameter\n"},
-        {-1.0f, 37, 39, 43, kBlockFrames, 1, "Illegal value for reverb room size\n"},
-        {NAN, 37, 39, 43, kBlockFrames, 1, "Illegal value for reverb room size\n"},
-        {INFINITY, 37, 39, 43, kBlockFrames, 1, "Please reduce room size in reverb!\n"},
+        {{4260.0f, 37, 39, 43}, kBlockFrames, 0, ""},
+        {{4261.0f, 37, 39, 43}, kBlockFrames, 1, "Please reduce room size in reverb!\n"},
+        {{75.0f, 37, 39, 43}, 2306, 1, "Please reduce room size in reverb!\n"},  // mix shorter than d13
+        {{75.0f, 37, 39, 43}, 2307, 0, ""},
+        {{75.0f, -1, 39, 43}, kBlockFrames, 1, "Illegal value for reverb position parameter\n"},
+        {{75.0f, 37, -1, 43}, kBlockFrames, 1, "Illegal value for reverb position parameter\n"},
+        {{75.0f, 37, 39, NAN}, kBlockFrames, 1, "Illegal value for reverb position parameter\n"},
+        {{-1.0f, 37, 39, 43}, kBlockFrames, 1, "Illegal value for reverb room size\n"},
+        {{NAN, 37, 39, 43}, kBlockFrames, 1, "Illegal value for reverb room size\n"},
+        {{INFINITY, 37, 39, 43}, kBlockFrames, 1, "Please reduce room size in reverb!\n"},
     };
     for (const Case& c : cases) {
         RoomRun r;
-        r.size = c.size;
-        r.x = c.x;
-        r.y = c.y;
-        r.z = c.z;
+        r.room = c.room;
         std::vector<double> zero(size_t(c.n), 0.0);
         testing::internal::CaptureStdout();
         const int rc = r.Block(zero, zero);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.message) << c.size;
-        EXPECT_EQ(rc, c.rc) << c.size;
-        EXPECT_EQ(r.firstUse, c.rc) << c.size;  // set-up stays due after a failure
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.message) << c.room.size;
+        EXPECT_EQ(rc, c.rc) << c.room.size;
+        EXPECT_EQ(r.firstUse, c.rc) << c.room.size;  // set-up stays due after a failure
     }
 }
 
 TEST(RoomReverb, SumsSaturateAndNanSendsAreSilent) {
     RoomRun r;
-    r.size = 0.0f;
-    r.carryL[0] = INT32_MAX - 10;  // becomes the start of this block's return
-    r.carryR[0] = INT32_MIN;
+    r.room.size = 0.0f;
+    r.buf.carryL[0] = INT32_MAX - 10;  // becomes the start of this block's return
+    r.buf.carryR[0] = INT32_MIN;
     std::vector<double> left = Impulse(3, 0, 6000000.0), right = Impulse(3, 0, 0.0);
     left[1] = NAN;
     right[2] = NAN;

@@ -23,6 +23,14 @@ struct Tables {
     std::array<int, 128> hasFile{};
     std::array<int, 9> busActive{};
     std::array<int, 137> clip{};
+
+    void AttachTo(ReportInputs& in) const {
+        in.peakL = peakL;
+        in.peakR = peakR;
+        in.hasFile = hasFile;
+        in.busActive = busActive;
+        in.clipFlags = clip;
+    }
 };
 
 // Three channels (the second without a file), the room reverb over full
@@ -44,11 +52,7 @@ ReportInputs SmallMix(Tables& t, const std::string& dir) {
     t.hasFile[1] = t.hasFile[3] = 1;
     t.busActive[0] = t.busActive[2] = 1;
     t.clip[3] = t.clip[129] = t.clip[0] = 1;
-    in.peakL = t.peakL;
-    in.peakR = t.peakR;
-    in.hasFile = t.hasFile;
-    in.busActive = t.busActive;
-    in.clipFlags = t.clip;
+    t.AttachTo(in);
     in.roomReverbOn = 1;
     in.startClock = std::clock();
     in.mixName = "song";
@@ -129,11 +133,7 @@ TEST(Report, EmptyLineRulesAndSixteenBit) {
     in.trackNames = {"a.wav", "b"};
     t.hasFile[1] = t.hasFile[2] = 1;
     t.peakL[138] = t.peakR[138] = 2147483648.0;
-    in.peakL = t.peakL;
-    in.peakR = t.peakR;
-    in.hasFile = t.hasFile;
-    in.busActive = t.busActive;
-    in.clipFlags = t.clip;
+    t.AttachTo(in);
     in.masterToTap = 1;
     in.peakOutL = 32768.0;
     in.peakOutR = 16384.0;
