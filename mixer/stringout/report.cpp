@@ -1,0 +1,175 @@
+#include "mixer/stringout/report.hpp"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+
+#include "mixer/stringout/whole_file.hpp"
+#include "mixer/utilities/limits.hpp"
+
+namespace varnel {
+
+namespace {
+
+constexpr double kFloordB = -144.0;
+
+// printf onto the end of a text that grows as needed.
+__attribute__((format(printf, 2, 3))) void Append(std::string& text, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int size = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    if (size > 0) {
+        const size_t old = text.size();
+        text.resize(old + size_t(size) + 1);
+        std::vsnprintf(text.data() + old, size_t(size) + 1, format, again);
+        text.resize(old + size_t(size));
+    }
+    va_end(again);
+}
+
+template <typename T>
+T At(std::span<const T> table, int index) {
+    return index >= 0 && size_t(index) < table.size() ? table[size_t(index)] : T{};
+}
+
+struct SideDb {
+    double left = kFloordB;
+    double right = kFloordB;
+    bool Over() const { return left > 0.0 || right > 0.0; }
+};
+
+SideDb SlotDb(const ReportInputs& in, int slot) {
+    SideDb db;
+    RawTodB(At(in.peakL, slot), &db.left, kBusFullScale, kFloordB);
+    RawTodB(At(in.peakR, slot), &db.right, kBusFullScale, kFloordB);
+    return db;
+}
+
+// Minutes and seconds of a sample position, in single precision.
+void MinutesSeconds(int64_t position, uint32_t rate, float& minutes, float& seconds) {
+    const float perMinute = float(uint64_t(rate) * 60u);
+    const float m = perMinute > 0.0f ? float(position) / perMinute : 0.0f;
+    minutes = std::floor(m);
+    seconds = (m - minutes) * 60.0f;
+}
+
+// An RMS meter that never counted a sample reads as silence.
+double MeanSquare(float sum, float count) {
+    const float mean = count > 0.0f ? sum / count : 0.0f;
+    return std::isfinite(mean) ? double(mean) : 0.0;
+}
+
+// Everything up to the end of the clipping list.
+std::string ReportBody(ReportInputs& in) {
+    const int channels = in.channelsPlusOne - 1;
+    for (std::string& name : in.trackNames) {
+        const size_t dot = name.find('.');
+        if (dot != std::string::npos) name.erase(dot);
+    }
+
+    std::string text = "Peaks (dB):\n\n";
+    for (int ch = 1; ch <= channels; ++ch) {
+        if (At(in.hasFile, ch) != 0) {
+            const SideDb db = SlotDb(in, ch);
+            const size_t row = size_t(ch - 1);
+            const char* name = row < in.trackNames.size() ? in.trackNames[row].c_str() : "";
+            Append(text, "Ch %i\tL  %.2f\tR  %.2f\t%s", ch, db.left, db.right, name);
+        }
+        text += "\n";
+    }
+
+    SideDb rev;
+    if (in.roomReverbOn != 0 || in.masterToRoom != 0) {
+        rev = SlotDb(in, kRevSendSlot);
+        Append(text, "\nRev\tL  %.2f\tR  %.2f\t(send)", rev.left, rev.right);
+    }
+    text += rev.Over() ? "Reverb Over!" : "\n";
+
+    if (in.tapReverbOn != 0 || in.masterToTap != 0) {
+        const SideDb trev = SlotDb(in, kTapSendSlot);
+        Append(text, "\nTrev\tL  %.2f\tR  %.2f\t(send)", trev.left, trev.right);
+        text += trev.Over() ? "Tap Reverb Over!" : "\n";
+    }
+
+    for (int k = 1; k < kBuses; ++k) {
+        if (At(in.busActive, k) == 0) continue;
+        const SideDb sub = SlotDb(in, kSubmixBase + k);
+        Append(text, "\nSub %i\tL  %.2f\tR  %.2f", k, sub.left, sub.right);
+        text += "\n";
+    }
+
+    SideDb rms;
+    RawTodB(MeanSquare(in.rmsSumL, in.rmsCountL), &rms.left, kChannelFullScale, kFloordB);
+    RawTodB(MeanSquare(in.rmsSumR, in.rmsCountR), &rms.right, kChannelFullScale, kFloordB);
+    Append(text, "\nRMS\tL  %.2f\tR  %.2f\t(average)", rms.left, rms.right);
+    text += rms.Over() ? "RMS Over!" : "\n";
+
+    const double outFull = in.outBits == 16 ? 32768.0 : 8388608.0;
+    SideDb out;
+    RawTodB(in.peakOutL, &out.left, outFull, kFloordB);
+    RawTodB(in.peakOutR, &out.right, outFull, kFloordB);
+    float minL, secL, minR, secR;
+    MinutesSeconds(in.peakOutPosL, in.rate, minL, secL);
+    MinutesSeconds(in.peakOutPosR, in.rate, minR, secR);
+    Append(text, "\nPeak Out L = %.2lf dB at %.0f min : %.3f sec", out.left, double(minL), double(secL));
+    text += "\n";
+    Append(text, "Peak Out R = %.2lf dB at %.0f min : %.3f sec", out.right, double(minR), double(secR));
+    text += "\n";
+
+    for (int ch = 1; ch <= kMaxChannels; ++ch)
+        if (At(in.clipFlags, ch) == 1) Append(text, "Channel %i is clipping after effects processing!\n", ch);
+    for (int k = 1; k < kBuses; ++k)
+        if (At(in.clipFlags, kSubmixBase + k) == 1)
+            Append(text, "Submix %i is clipping after effects processing!\n", k);
+    if (At(in.clipFlags, 0) == 1) text += "Master channel is clipping after effects processing!\n";
+    text += "\n";
+    return text;
+}
+
+}  // namespace
+
+void RawTodB(double raw, double* result, double full, double floor) {
+    // + 0.0 so that full scale reads 0.00, not -0.00.
+    *result = raw > 0.0 ? -20.0 * std::log10(full / raw) + 0.0 : floor;
+}
+
+std::string StatsFileName(const ReportInputs& in) {
+    return (in.dirMode == 1 ? in.bakDir : std::string()) + "stats_" + in.mixName + ".txt";
+}
+
+std::string FaderCopyFileName(const ReportInputs& in) {
+    return (in.dirMode == 1 ? in.bakDir : std::string()) + "faders_" + in.mixName + ".txt";
+}
+
+int CreateTextFiles(ReportInputs& in) {
+    std::string text = ReportBody(in);
+
+    const float seconds = float(std::clock() - in.startClock) / 1000000.0f;
+    if (in.verbosity >= 1) {
+        std::printf("%s", text.c_str());
+    }
+    Append(text, "Processing time = %.2lf sec\n", double(seconds));
+    if (in.verbosity > 2) std::printf("\nProcessing time = %.2lf sec\n", double(seconds));
+    std::fflush(stdout);
+
+    int status = 0;
+    const std::string statsName = StatsFileName(in);
+    if (!WriteWholeFile(statsName, text)) {
+        std::printf("Error: could not write the statistics file %s\n", statsName.c_str());
+        status = 2;
+    }
+    // The copy holds the text as the mixer read it, up to its terminating NUL.
+    const std::string faderName = FaderCopyFileName(in);
+    const std::string_view fader(in.faderText.c_str());
+    if (!WriteWholeFile(faderName, fader)) {
+        std::printf("Error: could not write the fader file copy %s\n", faderName.c_str());
+        status = 2;
+    }
+    std::fflush(stdout);
+    return status;
+}
+
+}  // namespace varnel

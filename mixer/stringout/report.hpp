@@ -1,0 +1,57 @@
+// The end-of-mix report: peaks of every channel, reverb send and submix in
+// dB, the average RMS, the output peaks and when they were reached, the
+// strips that clipped and the processing time. Printed on the console and
+// written to "stats_<mix>.txt", with a copy of the fader file beside it.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace varnel {
+
+// -20 log10(full / raw) when raw > 0, else `floor`.
+void RawTodB(double raw, double* result, double full, double floor);
+
+struct ReportInputs {
+    double peakOutL = 0.0;         // largest absolute output sample, output scale
+    double peakOutR = 0.0;
+    int64_t peakOutPosL = 0;       // absolute sample numbers of those peaks
+    int64_t peakOutPosR = 0;
+    float rmsSumL = 0.0f;          // master RMS meter sums and counts
+    float rmsSumR = 0.0f;
+    float rmsCountL = 0.0f;
+    float rmsCountR = 0.0f;
+    uint32_t rate = 0;
+    std::vector<std::string> trackNames;  // channel 1 first; cut at the first '.' by the report
+    std::span<const double> peakL;        // per slot, 139 entries (137 Rev, 138 Trev)
+    std::span<const double> peakR;
+    std::span<const int> hasFile;         // per channel number (entry 0 unused)
+    int roomReverbOn = 0;
+    int tapReverbOn = 0;
+    int masterToRoom = 0;
+    int masterToTap = 0;
+    std::span<const int> busActive;       // buses 0..8
+    std::span<const int> clipFlags;       // per slot
+    std::clock_t startClock = 0;          // processor clock at program start
+    std::string mixName;
+    int outBits = 24;                     // 16 or 24
+    std::string faderText;                // the fader file as held in memory
+    int dirMode = 0;                      // 1: the files go into bakDir
+    std::string bakDir;                   // prefix put in front of the file names as written
+    int verbosity = 2;
+    int channelsPlusOne = 1;
+};
+
+// File names of the report and the fader copy.
+std::string StatsFileName(const ReportInputs& in);
+std::string FaderCopyFileName(const ReportInputs& in);
+
+// Builds and prints the report and writes both files. Returns 0 when both
+// files were written completely; otherwise prints which one failed and
+// returns 2. Each file is either written whole or left as it was.
+int CreateTextFiles(ReportInputs& in);
+
+}  // namespace varnel

@@ -1,0 +1,253 @@
+#include "mixer/stringout/report.hpp"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <ctime>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "support/test_support.hpp"
+
+using namespace varnel;
+using testsupport::FileExists;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+
+namespace {
+
+struct Tables {
+    std::array<double, 139> peakL{}, peakR{};
+    std::array<int, 128> hasFile{};
+    std::array<int, 9> busActive{};
+    std::array<int, 137> clip{};
+
+    void AttachTo(ReportInputs& in) const {
+        in.peakL = peakL;
+        in.peakR = peakR;
+        in.hasFile = hasFile;
+        in.busActive = busActive;
+        in.clipFlags = clip;
+    }
+};
+
+// Three channels (the second without a file), the room reverb over full
+// scale, submix 2, and everything clipping.
+ReportInputs SmallMix(Tables& t, const std::string& dir) {
+    ReportInputs in;
+    in.peakOutL = 8388608.0;
+    in.peakOutR = 838860.8;
+    in.peakOutPosL = 2646000;
+    in.peakOutPosR = 66150;
+    in.rmsSumL = 4194304.0f;
+    in.rmsCountL = 1.0f;
+    in.rate = 44100;
+    in.trackNames = {"vox.take2.wav", "", "gtr.wav"};
+    t.peakL[1] = 2147483648.0;
+    t.peakR[1] = 1073741824.0;
+    t.peakL[137] = t.peakR[137] = 4294967296.0;
+    t.peakL[129] = t.peakR[129] = 214748364.8;
+    t.hasFile[1] = t.hasFile[3] = 1;
+    t.busActive[0] = t.busActive[2] = 1;
+    t.clip[3] = t.clip[129] = t.clip[0] = 1;
+    t.AttachTo(in);
+    in.roomReverbOn = 1;
+    in.startClock = std::clock();
+    in.mixName = "song";
+    in.outBits = 24;
+    in.faderText = "begin\nv\t1\t0\t-6\n\xe9\r\nend\n";
+    in.dirMode = 1;
+    in.bakDir = dir + "/";
+    in.verbosity = 0;
+    in.channelsPlusOne = 4;
+    return in;
+}
+
+const char* const kSmallBody =
+    "Peaks (dB):\n\n"
+    "Ch 1\tL  0.00\tR  -6.02\tvox\n"
+    "\n"
+    "Ch 3\tL  -144.00\tR  -144.00\tgtr\n"
+    "\nRev\tL  6.02\tR  6.02\t(send)Reverb Over!"
+    "\nSub 2\tL  -20.00\tR  -20.00\n"
+    "\nRMS\tL  -6.02\tR  -144.00\t(average)\n"
+    "\nPeak Out L = 0.00 dB at 1 min : 0.000 sec\n"
+    "Peak Out R = -20.00 dB at 0 min : 1.500 sec\n"
+    "Channel 3 is clipping after effects processing!\n"
+    "Submix 2 is clipping after effects processing!\n"
+    "Master channel is clipping after effects processing!\n"
+    "\n";
+
+// Splits a report into its body and checks the time line that ends it.
+std::string BodyOf(const std::string& report) {
+    const size_t at = report.rfind("Processing time = ");
+    EXPECT_NE(at, std::string::npos);
+    if (at == std::string::npos) return report;
+    EXPECT_TRUE(std::regex_match(report.substr(at), std::regex("Processing time = [0-9]+\\.[0-9]{2} sec\n")))
+        << report.substr(at);
+    return report.substr(0, at);
+}
+
+}  // namespace
+
+TEST(RawTodB, Conversions) {
+    struct Case { double raw, full, expected; };
+    const Case cases[] = {
+        {2147483648.0, 2147483648.0, 0.0},  {1073741824.0, 2147483648.0, -6.0206},
+        {0.0, 2147483648.0, -144.0},        {-5.0, 32768.0, -144.0},
+        {327680.0, 32768.0, 20.0},          {838860.8, 8388608.0, -20.0},
+    };
+    for (const Case& c : cases) {
+        double r = 1.0;
+        RawTodB(c.raw, &r, c.full, -144.0);
+        EXPECT_NEAR(r, c.expected, 1e-4) << c.raw;
+    }
+    double r = 1.0;
+    RawTodB(2147483648.0, &r, 2147483648.0, -144.0);
+    EXPECT_FALSE(std::signbit(r));  // prints 0.00, not -0.00
+}
+
+TEST(Report, SmallMixContent) {
+    TempDir dir;
+    Tables t;
+    ReportInputs in = SmallMix(t, dir.path());
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(CreateTextFiles(in), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // verbosity 0 prints nothing
+    const std::string stats = ReadFile(dir.file("stats_song.txt"));
+    EXPECT_EQ(BodyOf(stats), kSmallBody);
+    EXPECT_EQ(in.trackNames[0], "vox");  // the cut is made in the caller's table
+    EXPECT_EQ(ReadFile(dir.file("faders_song.txt")), "begin\nv\t1\t0\t-6\n\xe9\r\nend\n");
+    EXPECT_FALSE(FileExists(dir.file("stats_song.txt.partial")));
+}
+
+TEST(Report, EmptyLineRulesAndSixteenBit) {
+    // Two channels, no room reverb, the master feeding the tap reverb at full
+    // scale, 16-bit output.
+    TempDir dir;
+    Tables t;
+    ReportInputs in;
+    in.rate = 48000;
+    in.trackNames = {"a.wav", "b"};
+    t.hasFile[1] = t.hasFile[2] = 1;
+    t.peakL[138] = t.peakR[138] = 2147483648.0;
+    t.AttachTo(in);
+    in.masterToTap = 1;
+    in.peakOutL = 32768.0;
+    in.peakOutR = 16384.0;
+    in.peakOutPosL = 72000;  // 1.5 s at 48 kHz
+    in.peakOutPosR = 0;
+    in.rmsSumL = in.rmsSumR = 8388608.0f;
+    in.rmsCountL = in.rmsCountR = 1.0f;
+    in.outBits = 16;
+    in.mixName = "m";
+    in.dirMode = 1;
+    in.bakDir = dir.path() + "/";
+    in.verbosity = 0;
+    in.channelsPlusOne = 3;
+    in.startClock = std::clock();
+    ASSERT_EQ(CreateTextFiles(in), 0);
+    EXPECT_EQ(BodyOf(ReadFile(dir.file("stats_m.txt"))),
+              "Peaks (dB):\n\n"
+              "Ch 1\tL  -144.00\tR  -144.00\ta\n"
+              "Ch 2\tL  -144.00\tR  -144.00\tb\n"
+              "\n"
+              "\nTrev\tL  0.00\tR  0.00\t(send)\n"
+              "\nRMS\tL  0.00\tR  0.00\t(average)\n"
+              "\nPeak Out L = 0.00 dB at 0 min : 1.500 sec\n"
+              "Peak Out R = -6.02 dB at 0 min : 0.000 sec\n"
+              "\n");
+}
+
+TEST(Report, VerbosityOnTheConsole) {
+    struct Case { int verbosity; bool body; bool time; };
+    const Case cases[] = {{0, false, false}, {1, true, false}, {2, true, false}, {3, true, true}};
+    for (const Case& c : cases) {
+        TempDir dir;
+        Tables t;
+        ReportInputs in = SmallMix(t, dir.path());
+        in.verbosity = c.verbosity;
+        testing::internal::CaptureStdout();
+        ASSERT_EQ(CreateTextFiles(in), 0);
+        const std::string out = testing::internal::GetCapturedStdout();
+        std::string expected = c.body ? kSmallBody : "";
+        if (c.time) {
+            ASSERT_GT(out.size(), expected.size());
+            EXPECT_EQ(out.substr(0, expected.size() + 1), expected + "\n") << c.verbosity;
+            EXPECT_TRUE(std::regex_match(out.substr(expected.size() + 1),
+                                         std::regex("Processing time = [0-9]+\\.[0-9]{2} sec\n")));
+        } else {
+            EXPECT_EQ(out, expected) << c.verbosity;
+        }
+        // The file always ends with the time line.
+        EXPECT_EQ(BodyOf(ReadFile(dir.file("stats_song.txt"))), kSmallBody);
+    }
+}
+
+TEST(Report, FileNames) {
+    TempDir dir;
+    Tables t;
+    ReportInputs in = SmallMix(t, "bak");
+    in.bakDir = "bak/";
+    EXPECT_EQ(StatsFileName(in), "bak/stats_song.txt");
+    EXPECT_EQ(FaderCopyFileName(in), "bak/faders_song.txt");
+    in.bakDir = "bak";  // used exactly as written
+    EXPECT_EQ(StatsFileName(in), "bakstats_song.txt");
+    in.dirMode = 0;
+    EXPECT_EQ(StatsFileName(in), "stats_song.txt");
+    EXPECT_EQ(FaderCopyFileName(in), "faders_song.txt");
+
+    // Without the backup directory the files go to the working directory.
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    const int rc = CreateTextFiles(in);
+    std::filesystem::current_path(before);
+    EXPECT_EQ(rc, 0);
+    EXPECT_TRUE(FileExists(dir.file("stats_song.txt")));
+    EXPECT_EQ(ReadFile(dir.file("faders_song.txt")), in.faderText);
+}
+
+TEST(Report, LongestReportIsNotCut) {
+    TempDir dir;
+    Tables t;
+    ReportInputs in = SmallMix(t, dir.path());
+    in.channelsPlusOne = 128;
+    in.trackNames.clear();
+    for (int ch = 1; ch <= 127; ++ch) {
+        in.trackNames.push_back(std::string(size_t(255 - 4), char('a' + ch % 26)) + ".wav");
+        t.hasFile[size_t(ch)] = 1;
+    }
+    ASSERT_EQ(CreateTextFiles(in), 0);
+    const std::string stats = ReadFile(dir.file("stats_song.txt"));
+    EXPECT_GT(stats.size(), 16384u * 2);
+    for (int ch = 1; ch <= 127; ++ch) {
+        const std::string line = "Ch " + std::to_string(ch) + "\t";
+        ASSERT_NE(stats.find(line), std::string::npos) << ch;
+    }
+    EXPECT_NE(stats.find("Ch 127\tL  -144.00\tR  -144.00\t" + std::string(251, char('a' + 127 % 26)) + "\n"),
+              std::string::npos);
+}
+
+TEST(Report, WriteFailureIsReported) {
+    TempDir dir;
+    Tables t;
+    ReportInputs in = SmallMix(t, dir.path() + "/missing");
+    testing::internal::CaptureStdout();
+    const int rc = CreateTextFiles(in);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(rc, 0);
+    EXPECT_NE(out.find(dir.path() + "/missing/stats_song.txt"), std::string::npos) << out;
+    EXPECT_NE(out.find(dir.path() + "/missing/faders_song.txt"), std::string::npos) << out;
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "/missing"));
+}
+
+TEST(Report, ExistingFilesAreReplacedWhole) {
+    TempDir dir;
+    testsupport::WriteFile(dir.file("faders_song.txt"), std::string(5000, 'x'));
+    Tables t;
+    ReportInputs in = SmallMix(t, dir.path());
+    ASSERT_EQ(CreateTextFiles(in), 0);
+    EXPECT_EQ(ReadFile(dir.file("faders_song.txt")), in.faderText);
+}
