@@ -120,7 +120,7 @@ int GET_ATTRIBUTES(int channel, const std::string& path, TrackHeaders& h) {
     h.bytesPerSample[channel] = bits / 8;
 
     uint32_t rate = Field32(fmt + 4);
-    h.sampleRate[channel] = rate;
+    h.rate[channel] = rate;
     if (rate == 0 || rate > kMaxSampleRate) {
         std::printf("%s has a sample rate of %u Hz: only rates from 1 to %u Hz can be used\n",
                     path.c_str(), rate, kMaxSampleRate);

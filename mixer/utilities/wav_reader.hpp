@@ -15,7 +15,7 @@ namespace varnel {
 struct TrackHeaders {
     std::array<int, kChannelTable> channels{};        // 1 mono, 2 stereo
     std::array<int64_t, kChannelTable> dataOffset{};  // byte position of the first sample
-    std::array<uint32_t, kChannelTable> sampleRate{};
+    std::array<uint32_t, kChannelTable> rate{};       // samples per second
     std::array<int64_t, kChannelTable> length{};      // whole frames present
     std::array<int, kChannelTable> bytesPerSample{};  // 2, 3 or 4
     std::array<int, kChannelTable> bitsPerSample{};   // 16, 24 or 32

@@ -91,7 +91,7 @@ TEST(WavReader, ReadsEveryPlainFormat) {
         EXPECT_EQ(r.output, "");
         EXPECT_EQ(h.channels[ch], c.channels);
         EXPECT_EQ(h.dataOffset[ch], 44);
-        EXPECT_EQ(h.sampleRate[ch], 48000u);
+        EXPECT_EQ(h.rate[ch], 48000u);
         EXPECT_EQ(h.length[ch], 10);
         EXPECT_EQ(h.bytesPerSample[ch], c.bits / 8);
         EXPECT_EQ(h.bitsPerSample[ch], c.bits);
