@@ -1,0 +1,191 @@
+#include "mixer/run/input_stage.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace varnel {
+
+namespace {
+
+constexpr int kMaxFrameBytes = 8;  // stereo float
+
+// Sound crosses 8.5 inches (about the spacing of the ears) in this many
+// seconds at 13560 inches per second.
+constexpr double kEarInches = 8.5;
+constexpr double kSoundInchesPerSecond = 13560.0;
+
+int32_t MonoValue(int i, const int32_t* A0, const int32_t* A1, const int32_t* A2,
+                  const int32_t* A3, int mulA1, int mulA2, int bytesPerSample) {
+    if (bytesPerSample == 4) return Float32Convert(A0[i], A1[i], A2[i], A3[i]);
+    return A0[i] + mulA1 * A1[i] + mulA2 * A2[i];
+}
+
+void SplitMonoPlanes(InputStage& st, const uint8_t* bytes, int f, int n, int b) {
+    for (int i = f; i < n; ++i, bytes += b) {
+        if (b == 2) {
+            st.A0[i] = 0;
+            st.A1[i] = bytes[0];
+            st.A2[i] = int8_t(bytes[1]);
+        } else if (b == 3) {
+            st.A0[i] = bytes[0];
+            st.A1[i] = bytes[1];
+            st.A2[i] = int8_t(bytes[2]);
+        } else {
+            st.A0[i] = int8_t(bytes[0]);
+            st.A1[i] = int8_t(bytes[1]);
+            st.A2[i] = int8_t(bytes[2]);
+            st.A3[i] = int8_t(bytes[3]);
+        }
+    }
+}
+
+int32_t DecodeSample(const uint8_t* p, int b) {
+    if (b == 2) return DecodePcm16(p);
+    if (b == 3) return DecodePcm24(p);
+    return DecodeFloat32(p);
+}
+
+}  // namespace
+
+void AllocateInputStage(InputStage& st) {
+    st.bytes.assign(size_t(kBlockFrames) * kMaxFrameBytes, 0);
+    for (auto* plane : {&st.A0, &st.A1, &st.A2, &st.A3}) plane->assign(kBlockFrames, 0);
+    st.historyL.assign(size_t(kChannelTable) * kDelayHistory, 0);
+    st.historyR.assign(size_t(kChannelTable) * kDelayHistory, 0);
+}
+
+bool OpenChannelFile(InputStage& st, int channel, const std::string& path,
+                     const TrackHeaders& h) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        std::printf("Cannot find file in track list called %s!!\n", path.c_str());
+        return false;
+    }
+    st.channels[channel] = h.channels[channel];
+    st.bytesPerSample[channel] = h.bytesPerSample[channel];
+    st.dataOffset[channel] = h.dataOffset[channel];
+    st.trackLength[channel] = h.length[channel];
+    auto& buffer = st.fileBuffer[channel];
+    buffer.resize(size_t(h.bytesPerSample[channel]) * h.channels[channel] * kBlockFrames);
+    std::setvbuf(f, buffer.data(), _IOFBF, buffer.size());
+    st.file[channel] = f;
+    st.active[channel] = 1;
+    return true;
+}
+
+void OpenInputFiles(InputStage& st, const TrackHeaders& h, int trackCount,
+                    std::span<int> enabled, std::span<const std::string> paths) {
+    for (int ch = 1; ch <= trackCount && ch < kChannelTable; ++ch)
+        if (enabled[ch] && !OpenChannelFile(st, ch, paths[ch], h)) enabled[ch] = 0;
+}
+
+void CloseInputFiles(InputStage& st) {
+    for (int ch = 1; ch < kChannelTable; ++ch) {
+        if (!st.file[ch]) continue;
+        if (std::fclose(st.file[ch]) != 0) std::puts("Error closing audio file");
+        st.file[ch] = nullptr;
+        st.fileBuffer[ch] = std::vector<char>();
+    }
+}
+
+int ComputeDelayFrames(int pan, uint32_t rate) {
+    float k = float(double(rate) * kEarInches / kSoundInchesPerSecond);
+    double d = std::trunc(double(pan) / 100.0 * double(k));
+    // The history holds 255 usable frames; no accepted rate comes near that.
+    return int(std::clamp(d, double(-(kDelayHistory - 1)), double(kDelayHistory - 1)));
+}
+
+void DELAY_PAN(int f, int n, int channel, const int* pan, const int* delay, const int32_t* A0,
+               const int32_t* A1, const int32_t* A2, const int32_t* A3, int32_t* historyL,
+               int32_t* historyR, int32_t* chL, int32_t* chR, int mulA1, int mulA2,
+               int historySplit, int bytesPerSample) {
+    if (f >= n) return;
+    const int p = pan[channel];
+    const int d = delay[channel];
+    const int ad = d < 0 ? -d : d;
+    const int H = channel * kDelayHistory + (kDelayHistory - 1);
+    for (int i = f; i < n; ++i) {
+        int32_t v = MonoValue(i, A0, A1, A2, A3, mulA1, mulA2, bytesPerSample);
+        if (p == 0) {
+            chL[i] = chR[i] = v;
+        } else if (p <= -100) {
+            chL[i] = v;
+            chR[i] = 0;
+        } else if (p >= 100) {
+            chL[i] = 0;
+            chR[i] = v;
+        } else if (p > 0) {
+            chR[i] = v;
+            chL[i] = i < ad ? historyR[H - ad + i] : chR[i - ad];
+        } else {
+            chL[i] = v;
+            chR[i] = i < ad ? historyL[H - ad + i] : chL[i - ad];
+        }
+        if (i >= historySplit) {
+            historyL[H - (n - i)] = chL[i];
+            historyR[H - (n - i)] = chR[i];
+        }
+    }
+}
+
+void ReadChannelBlock(InputStage& st, int channel, int64_t blockStart, int n, int historySplit,
+                      double panLaw, int32_t* outL, int32_t* outR) {
+    if (n <= 0) return;
+    const int c = st.channels[channel];
+    const int b = st.bytesPerSample[channel];
+    const int64_t start = st.trackStart[channel];
+
+    // A track that starts inside the block fills it from frame f on; the
+    // frames before it are silent and only the frames left in the block are
+    // read.
+    int f = 0;
+    int64_t position = st.dataOffset[channel] + int64_t(c) * b * (blockStart - start);
+    if (start > blockStart) {
+        f = int(std::min<int64_t>(start - blockStart, n));
+        position = st.dataOffset[channel];
+        std::fill(outL, outL + f, 0);
+        std::fill(outR, outR + f, 0);
+    }
+
+    const size_t want = size_t(c) * b * size_t(n - f);
+    size_t got = 0;
+    std::FILE* file = st.file[channel];
+    if (file && want > 0) {
+        std::clearerr(file);
+        if (std::fseek(file, long(position), SEEK_SET) == 0)
+            got = std::fread(st.bytes.data(), 1, want, file);
+    }
+    // A short read leaves silence, never the bytes of an earlier block.
+    std::memset(st.bytes.data() + got, 0, want - got);
+
+    const uint8_t* bytes = st.bytes.data();
+    if (c == 2) {
+        for (int i = f; i < n; ++i, bytes += 2 * b) {
+            outL[i] = DecodeSample(bytes, b);
+            outR[i] = DecodeSample(bytes + b, b);
+        }
+    } else {
+        SplitMonoPlanes(st, bytes, f, n, b);
+        if (panLaw == 0.0 || st.delayPan[channel] != 0) {
+            DELAY_PAN(f, n, channel, st.pan.data(), st.delayFrames.data(), st.A0.data(),
+                      st.A1.data(), st.A2.data(), st.A3.data(), st.historyL.data(),
+                      st.historyR.data(), outL, outR, 256, 65536, historySplit, b);
+        } else {
+            for (int i = f; i < n; ++i)
+                outL[i] = outR[i] = MonoValue(i, st.A0.data(), st.A1.data(), st.A2.data(),
+                                              st.A3.data(), 256, 65536, b);
+        }
+    }
+
+    // Frames at or past the track's end are silent, and the channel is done.
+    const int64_t end = start + st.trackLength[channel];
+    int64_t firstSilent = std::max<int64_t>(end - blockStart, f);
+    if (firstSilent < n) {
+        std::fill(outL + firstSilent, outL + n, 0);
+        std::fill(outR + firstSilent, outR + n, 0);
+        st.active[channel] = 0;
+    }
+}
+
+}  // namespace varnel
