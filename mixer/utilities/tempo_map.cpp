@@ -104,6 +104,7 @@ int BuildTimeBase(std::string_view content, const ScriptContext& ctx, TimeBase& 
 }
 
 double TempoPosition(const TimeBase& tb, float bar, float beat, float tick) {
+    if (tb.segmentCount <= 0) return 0.0;  // refused earlier by ReadTempoMap
     int64_t passedBars = 0, passedSamples = 0;
     int j = 0;
     for (;; ++j) {
