@@ -1,0 +1,35 @@
+// The level automation engine: plays the fader tables back against the
+// audio, sample by sample.
+#pragma once
+
+#include <cstdint>
+
+#include "mixer/utilities/fader_tables.hpp"
+
+namespace varnel {
+
+// Scales one block of a slot in place by its fader level, pan gains,
+// polarity and, for VCA members, the VCA curve (vcaGain holds the curve of
+// VCA v at v * n; it may be null when no VCA is active). A new gain takes
+// effect on each side at that side's next sign change. The divisor is 2^19
+// for channels (0 dB lifts channel scale by 256) and 2^27 for submixes and
+// the master.
+void AUTOMATE(AutomateState& state, int64_t blockStart, int n, int slot, FaderTables& tables,
+              Playback& playback, int32_t* left, int32_t* right, int polarity, double divisor,
+              float panL, float panR, const int* vcaMembership, const double* vcaGain);
+
+// Sets the state of one fader (index `fader` in tables of stride `stride`) as
+// it is at time t, so that playback can begin there.
+void InterpretLevel(FaderState& st, const int32_t* level, const int32_t* time,
+                    const int32_t* ramp, const float* shape, int savedCount, int64_t t,
+                    int fader, int stride);
+
+// Starts every entry that is due at sample s, in table order (a ramp of 0 is
+// stored as 1 when its entry starts). Shared with the VCA filler.
+void StartDueEntries(FaderState& st, const int32_t* level, const int32_t* time, int32_t* ramp,
+                     const float* shape, int savedCount, int64_t s, int fader, int stride);
+
+// Level in decibels `progress` samples into the ramp of entry r.
+double RampdB(const FaderState& st, int64_t progress, int32_t rampLength, float shape);
+
+}  // namespace varnel

@@ -1,0 +1,287 @@
+#include "mixer/utilities/level_entries.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <numeric>
+
+#include "mixer/utilities/level_math.hpp"
+#include "mixer/utilities/numbers.hpp"
+#include "mixer/utilities/script_lines.hpp"
+#include "mixer/utilities/text_scan.hpp"
+
+namespace varnel {
+
+namespace {
+
+// Multiplies every entry level of channel slots 1..127 by `ratio`.
+void ScaleChannelLevels(FaderTables& faders, double ratio) {
+    for (int slot = 1; slot <= kMaxChannels; ++slot)
+        for (int e = 0; e < faders.count[size_t(slot)]; ++e) {
+            int32_t& level = faders.level[size_t(e) * kSlots + size_t(slot)];
+            level = TruncToInt32(double(level) * ratio);
+        }
+}
+
+// The slots whose levels get automatic ramps and ramp limiting.
+template <class Fn>
+void ForEachAutomatedSlot(int trackCount, Fn fn) {
+    fn(0);
+    for (int slot = 1; slot <= std::min(trackCount, kMaxChannels); ++slot) fn(slot);
+    for (int slot = kSubmixBase + 1; slot < kSlots; ++slot) fn(slot);
+}
+
+template <int N>
+bool SortTable(LevelTables<N>& tables, int fader) {
+    int n = tables.count[size_t(fader)];
+    auto at = [&](int e) { return size_t(e) * N + size_t(fader); };
+    std::vector<int> order(static_cast<size_t>(n));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return tables.time[at(a)] < tables.time[at(b)]; });
+    bool moved = false;
+    for (int e = 0; e < n; ++e) moved = moved || order[size_t(e)] != e;
+    if (!moved) return false;
+    std::vector<int32_t> time(static_cast<size_t>(n)), level(static_cast<size_t>(n)), ramp(static_cast<size_t>(n));
+    std::vector<float> shape(static_cast<size_t>(n));
+    for (int e = 0; e < n; ++e) {
+        size_t from = at(order[size_t(e)]);
+        time[size_t(e)] = tables.time[from];
+        level[size_t(e)] = tables.level[from];
+        ramp[size_t(e)] = tables.ramp[from];
+        shape[size_t(e)] = tables.shape[from];
+    }
+    for (int e = 0; e < n; ++e) {
+        tables.time[at(e)] = time[size_t(e)];
+        tables.level[at(e)] = level[size_t(e)];
+        tables.ramp[at(e)] = ramp[size_t(e)];
+        tables.shape[at(e)] = shape[size_t(e)];
+    }
+    return true;
+}
+
+template <int N>
+void LimitTableRamps(LevelTables<N>& tables, int fader) {
+    for (int e = 0; e + 1 < tables.count[size_t(fader)]; ++e) {
+        size_t i = size_t(e) * N + size_t(fader);
+        int64_t next = tables.time[i + N];
+        if (int64_t(tables.time[i]) + tables.ramp[i] > next)
+            tables.ramp[i] = int32_t(next - tables.time[i]);
+    }
+}
+
+}  // namespace
+
+void ReadDelayPans(std::string_view content, FaderSettings& settings) {
+    ScanKeyword(content, "dp", [&](Tokenizer& t) {
+        int ch = 0, value = 0;
+        if (!ReadIntegerValue(t, kTabDelim, ch) || !ReadIntegerValue(t, kLineDelim, value))
+            return false;
+        if (ch >= 1 && ch <= kMaxChannels)
+            settings.delayPan[size_t(ch)] = (value < -100 || value > 100) ? 0 : value;
+        return true;
+    });
+}
+
+void ApplyTrims(std::string_view content, bool percentMode, FaderTables& faders,
+                FaderSettings& settings) {
+    ScanKeyword(content, "trim", [&](Tokenizer& t) {
+        int slot = 0;
+        bool isMaster = false;
+        double value = 0;
+        if (!ReadFaderDesignator(t, slot, isMaster) || !ReadDecimalValue(t, kLineDelim, value))
+            return false;
+        double ratio = percentMode ? value / 100.0 : std::pow(10.0, value / 20.0);
+        bool above = percentMode ? ratio > std::pow(10.0, 24.0 / 20.0) : value > 24.0;
+        if (above) {
+            std::printf("Channel %i volume trim set above 24 dB. Trim bypassed.\n", slot);
+            return true;
+        }
+        settings.trim[size_t(slot)] = ratio;
+        settings.trimSet[size_t(slot)] = 1;
+        return true;
+    });
+    for (int slot = 0; slot < kSlots; ++slot) {
+        if (!settings.trimSet[size_t(slot)]) continue;
+        for (int e = 0; e < faders.count[size_t(slot)]; ++e) {
+            int32_t& level = faders.level[size_t(e) * kSlots + size_t(slot)];
+            level = TruncToInt32(double(level) * settings.trim[size_t(slot)]);
+        }
+    }
+}
+
+void ApplyScale(std::string_view content, FaderTables& faders) {
+    bool accepted = false;
+    double factor = 1.0;
+    ScanKeyword(content, "scale", [&](Tokenizer& t) {
+        double value = 0;
+        if (!ReadDecimalValue(t, kLineDelim, value)) return false;
+        if (value > 8.0) {
+            std::puts("Scale function value is set above 8.  Scale bypassed");
+        } else if (value <= 0.0) {
+            // A factor of zero or below would silence or invert every channel.
+            std::puts("Scale function value is zero or negative.  Scale bypassed");
+        } else {
+            accepted = true;
+            factor = value;
+        }
+        return true;
+    });
+    if (accepted) ScaleChannelLevels(faders, factor);
+}
+
+void ApplyMasterTrim(std::string_view content, FaderTables& faders) {
+    bool accepted = false;
+    double ratio = 1.0;
+    ScanKeyword(content, "mtrim", [&](Tokenizer& t) {
+        double value = 0;
+        if (!ReadDecimalValue(t, kLineDelim, value)) return false;
+        if (value > 24.0) {
+            std::puts("Master Trim is set above allowed value of 24 dB\n Master trim bypassed");
+        } else {
+            accepted = true;
+            ratio = std::pow(10.0, value / 20.0);
+        }
+        return true;
+    });
+    if (accepted) ScaleChannelLevels(faders, ratio);
+}
+
+void ReadPostEffectsGains(std::string_view content, FaderSettings& settings) {
+    ScanKeyword(content, "fxg", [&](Tokenizer& t) {
+        int slot = 0;
+        bool isMaster = false;
+        double value = 0;
+        if (!ReadFaderDesignator(t, slot, isMaster) || !ReadDecimalValue(t, kFieldDelims, value))
+            return false;
+        double ratio = std::pow(10.0, value / 20.0);
+        if (ratio > 15.9) ratio = 1.0;
+        settings.postGain[size_t(slot)] = ratio;
+        if (isMaster) settings.masterHasEffects = true;
+        return true;
+    });
+}
+
+void CheckPansAndLevels(FaderTables& faders, FaderSettings& settings) {
+    for (int slot = 0; slot < kSlots; ++slot) {
+        int& pan = settings.pan[size_t(slot)];
+        if (pan < -100 || pan > 100) {
+            pan = 0;
+            std::printf("Pan on channel %i appears to be set wrong.  Setting to 0.\n", slot);
+        }
+    }
+    constexpr int32_t kLimit = int32_t(1) << 29;
+    for (int slot = 0; slot < kSlots; ++slot)
+        for (int e = 0; e < faders.count[size_t(slot)]; ++e) {
+            int32_t& level = faders.level[size_t(e) * kSlots + size_t(slot)];
+            if (level < -kLimit || level > kLimit) {
+                level = 0;
+                std::printf(">> Warning! Volume entry %i on channel %i is above +12 dB.  \n"
+                            "Entry reset to -144 dB\n",
+                            e + 1, slot);
+            }
+        }
+}
+
+void SortEntriesByTime(FaderTables& faders, VcaTables& vcas) {
+    for (int slot = 0; slot < kSlots; ++slot)
+        if (SortTable(faders, slot))
+            std::printf("Warning: the level entries of fader %i were out of time order and "
+                        "have been sorted.\n",
+                        slot);
+    for (int v = 0; v < kVcas; ++v)
+        if (SortTable(vcas, v))
+            std::printf("Warning: the level entries of VCA %i were out of time order and have "
+                        "been sorted.\n",
+                        v);
+}
+
+int AddAutomaticRamps(const ScriptContext& ctx, FaderTables& faders) {
+    double perdB = ctx.dbps > 0.0f ? double(ctx.rate) / double(ctx.dbps) : double(ctx.rate) / 192.0;
+    int status = 0;
+    ForEachAutomatedSlot(ctx.trackCount, [&](int slot) {
+        for (int e = 1; e < faders.count[size_t(slot)]; ++e) {
+            size_t i = size_t(e) * kSlots + size_t(slot);
+            if (faders.ramp[i] != 0) continue;
+            double span = std::fabs(LevelTodB(faders.level[i]) - LevelTodB(faders.level[i - kSlots]));
+            int64_t ramp = TruncToInt64(span * perdB);
+            if (ramp > INT32_MAX) {
+                if (status == 0)
+                    std::printf("Error:  The automatic ramp of entry %i on channel %i is too "
+                                "long; raise \"dbps\".\n",
+                                e + 1, slot);
+                status = 2;
+                continue;
+            }
+            faders.ramp[i] = int32_t(ramp);
+        }
+    });
+    return status;
+}
+
+void LimitRamps(int trackCount, FaderTables& faders, VcaTables& vcas) {
+    ForEachAutomatedSlot(trackCount, [&](int slot) { LimitTableRamps(faders, slot); });
+    for (int v = 1; v < kVcas; ++v) LimitTableRamps(vcas, v);
+}
+
+float ReadPanLaw(std::string_view prefs) {
+    float law = 3.0f;
+    ScanKeyword(prefs, "pan", [&](Tokenizer& t) {
+        double value = 0;
+        if (!ReadDecimalValue(t, kLineDelim, value)) return false;
+        law = float(value);
+        return false;
+    });
+    if (law < 0.0f || law > 6.02f) law = 3.0f;
+    return law;
+}
+
+void ComputePanGains(const ScriptContext& ctx, FaderSettings& s) {
+    const float law = s.panLaw;
+    for (int slot = 0; slot < kSlots; ++slot) {
+        int p = s.pan[size_t(slot)];
+        float& left = s.panLeft[size_t(slot)];
+        float& right = s.panRight[size_t(slot)];
+        bool mono = slot >= 1 && slot <= kMaxChannels && ctx.channels[size_t(slot)] == 1;
+        left = right = 1.0f;
+        if (!mono) {
+            if (p > 0) left = float(100 - p) / 100.0f;
+            if (p < 0) right = float(100 + p) / 100.0f;
+        } else if (law > 0.0f) {
+            float c = dBtoRatio(-law, 1.0f);
+            left = right = c;
+            if (p > 0) {
+                left = c * float(100 - p) / 100.0f;
+                right = dBtoRatio(float(p) * law / 100.0f, c);
+            }
+            if (p < 0) {
+                left = dBtoRatio(float(-p) * law / 100.0f, c);
+                right = c * float(100 + p) / 100.0f;
+            }
+        }
+    }
+    for (int ch = 1; ch <= kMaxChannels; ++ch)
+        if (s.delayPan[size_t(ch)] != 0) {
+            s.pan[size_t(ch)] = s.delayPan[size_t(ch)];
+            s.panLeft[size_t(ch)] = s.panRight[size_t(ch)] = 1.0f;
+        }
+}
+
+int ApplyAfterEntries(std::string_view content, const ScriptContext& ctx, FaderTables& faders,
+                      VcaTables& vcas, FaderSettings& settings) {
+    ReadDelayPans(content, settings);
+    ApplyTrims(content, ctx.percentMode, faders, settings);
+    ApplyScale(content, faders);
+    ApplyMasterTrim(content, faders);
+    ReadPostEffectsGains(content, settings);
+    CheckPansAndLevels(faders, settings);
+    SortEntriesByTime(faders, vcas);
+    int status = AddAutomaticRamps(ctx, faders);
+    if (status != 0) return status;
+    LimitRamps(ctx.trackCount, faders, vcas);
+    settings.panLaw = ReadPanLaw(ctx.prefs);
+    ComputePanGains(ctx, settings);
+    return 0;
+}
+
+}  // namespace varnel

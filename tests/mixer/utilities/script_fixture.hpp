@@ -1,0 +1,61 @@
+// Runs the fader-file passes over a small script for the tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "mixer/utilities/fader_tables.hpp"
+#include "mixer/utilities/level_entries.hpp"
+#include "mixer/utilities/tempo_map.hpp"
+#include "mixer/utilities/time_entries.hpp"
+
+namespace scripttest {
+
+// Level value of a decibel figure, written out from the definition.
+inline int32_t Level(double dB) { return int32_t(std::trunc(std::pow(10.0, dB / 20.0) * 134217728.0)); }
+inline double DB(int32_t level) { return level == 0 ? -144.0 : 20.0 * std::log10(level / 134217728.0); }
+
+struct Script {
+    varnel::ScriptContext ctx;
+    varnel::TimeBase tb;
+    std::unique_ptr<varnel::FaderTables> faders = std::make_unique<varnel::FaderTables>();
+    std::unique_ptr<varnel::VcaTables> vcas = std::make_unique<varnel::VcaTables>();
+    varnel::FaderSettings settings;
+    std::string output;
+    int status = 0;
+
+    Script() {
+        ctx.rate = 48000;
+        ctx.songLength = 48000 * 600;
+        ctx.trackCount = 4;
+        for (int ch = 1; ch <= 4; ++ch) {
+            ctx.channels[size_t(ch)] = 2;
+            ctx.active[size_t(ch)] = 1;
+        }
+        ctx.verbosity = 1;
+    }
+
+    // Time base, time entries and the after-entries passes; stops at the
+    // first fatal status like the run driver.
+    int Run(const std::string& content) {
+        testing::internal::CaptureStdout();
+        status = varnel::ReadAutomationOffset(ctx, tb);
+        if (status == 0) status = varnel::BuildTimeBase(content, ctx, tb);
+        if (status == 0)
+            status = varnel::ReadTimeEntries(content, ctx, tb, *faders, *vcas, settings);
+        if (status == 0)
+            status = varnel::ApplyAfterEntries(content, ctx, *faders, *vcas, settings);
+        output = testing::internal::GetCapturedStdout();
+        return status;
+    }
+
+    int32_t& time(int slot, int e) { return faders->time[size_t(e) * 137 + size_t(slot)]; }
+    int32_t& level(int slot, int e) { return faders->level[size_t(e) * 137 + size_t(slot)]; }
+    int32_t& ramp(int slot, int e) { return faders->ramp[size_t(e) * 137 + size_t(slot)]; }
+    float& shape(int slot, int e) { return faders->shape[size_t(e) * 137 + size_t(slot)]; }
+};
+
+}  // namespace scripttest
