@@ -92,8 +92,8 @@ int CheckSampleRates(RunTables& r, uint32_t& rate) {
         if (!r.tracks.enabled[ch]) continue;
         if (first == 0) {
             first = ch;
-            rate = r.headers.sampleRate[size_t(ch)];
-        } else if (r.headers.sampleRate[size_t(ch)] != rate) {
+            rate = r.headers.rate[size_t(ch)];
+        } else if (r.headers.rate[size_t(ch)] != rate) {
             std::printf("The sample rate appears to be %li\n", long(rate));
             std::printf("The file assigned to channel %i has a different rate!\n", ch);
             return 1;
@@ -141,7 +141,7 @@ int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate) {
     rep.startClock = startClock;
     rep.mixName = r.prefs.mixName;
     rep.outBits = r.prefs.outBits;
-    rep.faderText = r.faders.whole;
+    rep.faderText = r.faders.content;  // the script body as used: from "begin" on, spaces removed
     rep.dirMode = r.prefs.bakDirSet ? 1 : 0;
     rep.bakDir = r.prefs.bakDir;
     rep.verbosity = r.prefs.verbosity;

@@ -154,7 +154,7 @@ TEST(VarnelRun, SixteenBitOutputRoundsTowardZero) {
 TEST(VarnelRun, TwoTracksSumAndMonoTrackTakesThePanLaw) {
     Session s;
     std::vector<int32_t> a = {1000, -2000, 3000, -4000};
-    std::vector<int32_t> b = {50, 60, -70, 80};  // 16-bit mono
+    std::vector<int32_t> b = {50, -70};  // 16-bit mono
     s.AddPcm("a.wav", 2, 24, a);
     s.AddPcm("b.wav", 1, 16, b);
     s.faders = "begin\nmix\nt\t0\t0\t0\nv\t1\t0\nv\t2\t0\nend\n";
