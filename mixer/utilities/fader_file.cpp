@@ -1,6 +1,7 @@
 #include "mixer/utilities/fader_file.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <sys/stat.h>
 
@@ -47,7 +48,7 @@ int LoadFaderScript(const std::string& path, bool nameGivenOnCommandLine, int tr
         std::fflush(stdout);
         float level = 0.0f;
         // End of input or a non-number leaves the default at 0 dB.
-        if (std::scanf("%f", &level) != 1) level = 0.0f;
+        if (std::scanf("%f", &level) != 1 || !std::isfinite(level)) level = 0.0f;
         if (level == -999.0f) return 1;
         std::FILE* f = std::fopen(kDefaultFaderName, "w+x");
         if (!f) {
