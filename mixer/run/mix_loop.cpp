@@ -16,6 +16,14 @@ namespace {
 constexpr double kChannelDivisor = 524288.0;   // 2^19: 0 dB lifts a channel by 256
 constexpr double kBusDivisor = 134217728.0;    // 2^27: 0 dB is unity on a bus
 
+// Adds into the master; a sum past the 32-bit range saturates and marks the
+// master as clipped, so the report says so.
+inline void AddToMaster(int32_t& m, int32_t v, int& clip) {
+    int64_t sum = int64_t(m) + int64_t(v);
+    if (sum > INT32_MAX || sum < INT32_MIN) clip = 1;
+    m = SatAdd32(m, v);
+}
+
 inline void UpdatePeak(double& peak, int32_t v) {
     double a = v < 0 ? -double(v) : double(v);
     if (a > peak) peak = a;
@@ -96,6 +104,13 @@ void ChannelPass(MixRun& run, int64_t s, int n) {
             if (!rt.route[ch][k] || !rt.busActive[size_t(k)]) continue;
             int32_t* bl = b.busL[k].data();
             int32_t* br = b.busR[k].data();
+            if (k == 0) {  // bus 0 is the master's direct sum
+                for (int i = 0; i < n; ++i) {
+                    AddToMaster(bl[i], L[i], m.clip[0]);
+                    AddToMaster(br[i], R[i], m.clip[0]);
+                }
+                continue;
+            }
             for (int i = 0; i < n; ++i) {
                 bl[i] = SatAdd32(bl[i], L[i]);
                 br[i] = SatAdd32(br[i], R[i]);
@@ -163,8 +178,8 @@ void BusSumming(MixRun& run, int n) {
         for (int i = 0; i < n; ++i) {
             UpdatePeak(m.peakL[slot], bl[i]);
             UpdatePeak(m.peakR[slot], br[i]);
-            b.masterL[size_t(i)] = SatAdd32(b.masterL[size_t(i)], bl[i]);
-            b.masterR[size_t(i)] = SatAdd32(b.masterR[size_t(i)], br[i]);
+            AddToMaster(b.masterL[size_t(i)], bl[i], m.clip[0]);
+            AddToMaster(b.masterR[size_t(i)], br[i], m.clip[0]);
         }
     }
 }
@@ -271,8 +286,8 @@ int MixBlock(MixRun& run, int64_t s, int n) {
         if (rv.roomActive || rv.tapActive) {
             MixBuffers& b = *run.buffers;
             for (int i = 0; i < n; ++i) {
-                b.masterL[size_t(i)] = SatAdd32(b.masterL[size_t(i)], b.returnL[size_t(i)]);
-                b.masterR[size_t(i)] = SatAdd32(b.masterR[size_t(i)], b.returnR[size_t(i)]);
+                AddToMaster(b.masterL[size_t(i)], b.returnL[size_t(i)], run.meters->clip[0]);
+                AddToMaster(b.masterR[size_t(i)], b.returnR[size_t(i)], run.meters->clip[0]);
             }
         }
     }

@@ -230,15 +230,24 @@ TEST(VarnelRun, FailedRunLeavesAnEarlierMixInPlace) {
 TEST(VarnelRun, UnwritableOutputIsAnErrorNotDone) {
     Session s;
     s.AddPcm("a.wav", 2, 24, {1, 2, 3, 4});
-    std::filesystem::create_directory(s.Path("out"));
+    // A regular file where the mix directory should be: no one can create files below it.
+    testsupport::WriteFile(s.Path("out"), "not a directory");
     s.prefs = "begin\ndither\t0\nverbo\t1\nmixdir\tout/\nend\n";
-    std::filesystem::permissions(s.Path("out"), std::filesystem::perms::owner_read |
-                                                    std::filesystem::perms::owner_exec);
     auto r = s.Run();
-    if (geteuid() == 0 && r.status == 0) GTEST_SKIP() << "root ignores directory permissions";
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.output.find("Done!"), std::string::npos);
-    EXPECT_NE(r.output.find("out/mix.wav"), std::string::npos);
+    EXPECT_NE(r.output.find("out/mix.wav"), std::string::npos) << r.output;
+}
+
+TEST(VarnelRun, FullDiskIsAnErrorNotDone) {
+    if (!testsupport::FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    Session s;
+    s.AddPcm("a.wav", 2, 24, std::vector<int32_t>(2 * 40000, 5));
+    std::filesystem::create_symlink("/dev/full", s.Path("mix.wav"));
+    auto r = s.Run();
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.output.find("Done!"), std::string::npos);
+    EXPECT_NE(r.output.find("mix.wav"), std::string::npos) << r.output;
 }
 
 TEST(VarnelRun, IndependentReaderAgreesOnTheOutput) {
@@ -254,4 +263,20 @@ TEST(VarnelRun, IndependentReaderAgreesOnTheOutput) {
          "print(w.getnchannels(), w.getsampwidth(), w.getframerate(), w.getnframes())"},
         s.dir.path());
     EXPECT_EQ(r.output, "2 2 48000 1000\n");
+}
+
+TEST(VarnelRun, MasterSumPastTheRangeSaturatesAndIsReported) {
+    Session s;
+    // Two full-scale tracks at +6 dB: each reaches about 2^31 on the bus, the sum twice that.
+    std::vector<int32_t> loud = {8388607, 8388607, -8388608, -8388608};
+    s.AddPcm("a.wav", 2, 24, loud);
+    s.AddPcm("b.wav", 2, 24, loud);
+    s.faders = "begin\nmix\nt\t0\t0\t0\nv\t1\t6\nv\t2\t6\nend\n";
+    auto r = s.Run();
+    ASSERT_EQ(r.status, 0) << r.output;
+    auto out = ReadWavSamples(s.Path("mix.wav"));
+    EXPECT_EQ(out, (std::vector<int32_t>{8388607, 8388607, -8388608, -8388608}));
+    EXPECT_NE(r.output.find("Master channel is clipping after effects processing!\n"),
+              std::string::npos)
+        << r.output;
 }
