@@ -30,7 +30,7 @@ struct GainCase {
     int64_t length = -1;         // window length, -1 for the rest of the song
     int64_t offset = 0;          // start offset of channel 1
     std::string outName = "mix.wav";
-    std::string message;  // printed text the run must contain
+    std::string message = {};  // printed text the run must contain
 };
 
 // Predicted 24-bit output of a stereo alternating track on channel 1 at 0
@@ -57,14 +57,17 @@ void RunGainCase(const GainCase& c) {
     s.prefs = kPrefs + c.prefs + "end\n";
     auto r = s.Run();
     ASSERT_EQ(r.status, 0) << r.output;
-    if (!c.message.empty()) EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
+    if (!c.message.empty()) {
+        EXPECT_NE(r.output.find(c.message), std::string::npos) << r.output;
+    }
     auto out = ReadWavSamples(s.Path(c.outName));
     const int64_t song = c.offset + c.trackFrames;
     const int64_t length = c.length >= 0 ? c.length : song - c.start;
     auto expect = Predict(c, in, length);
     ASSERT_EQ(out.size(), expect.size());
-    for (size_t i = 0; i < out.size(); ++i)
+    for (size_t i = 0; i < out.size(); ++i) {
         ASSERT_EQ(out[i], expect[i]) << "frame " << (c.start + int64_t(i / 2)) << " side " << i % 2;
+    }
 }
 
 const int32_t L0 = Level(0), Lm6 = Level(-6), Lm12 = Level(-12), Lm20 = Level(-20);
@@ -103,9 +106,18 @@ std::vector<GainCase> GainCases() {
          24000, {{0, L0, 0}, {48000, Lm6, AutoRamp(L0, Lm6, kRate)}}, 0, -1, 96000},
         {"OffsetBetweenEntries", "sstamp\t1\t48000\nt\t0\t0\t0\nv\t1\t0\nt\t0\t1\t500\nv\t1\t-6\n",
          "", 48000, {{0, L0, 0}, {72000, Lm6, AutoRamp(L0, Lm6, kRate)}}, 0, -1, 48000},
+        // The 1 s ramp at 2.5 s is cut to the song's end at 160000.
         {"OffsetInsideARampInALaterBlock",
          "sstamp\t1\t140000\nt\t0\t0\t0\nv\t1\t-20\nt\t0\t2\t500\nv\t1\t0\nrmp\t1\n", "", 20000,
-         {{0, Lm20, 0}, {120000, L0, 48000}}, 0, -1, 140000},
+         {{0, Lm20, 0}, {120000, L0, 40000}}, 0, -1, 140000, "mix.wav",
+         "Adjusted volume ramp that exceeded song length (channel 1)\n"},
+        {"OffsetInsideARampInTheFirstBlock",
+         "sstamp\t1\t36000\nt\t0\t0\t0\nv\t1\t0\nt\t0\t0\t500\nv\t1\t-20\nrmp\t1\n", "", 60000,
+         {{0, L0, 0}, {24000, Lm20, 48000}}, 0, -1, 36000},
+        {"PreviewAndOffsetInsideARamp",
+         "sstamp\t1\t200000\nt\t0\t0\t0\nv\t1\t-20\nt\t0\t4\t0\nv\t1\t0\nrmp\t1\n",
+         "pre\ton\nstart\t0\t1\t0\n", 40000, {{0, Lm20, 0}, {192000, L0, 48000}}, 48000, 240000, 200000,
+         "preview.wav"},
     };
 }
 
@@ -121,7 +133,7 @@ TEST(ScriptGainByHand, RampStartMiddleAndEnd) {
     const std::vector<Entry> lin = {{0, Lm20, 0}, {48000, L0, 48000}};
     const std::vector<Entry> sq = {{0, Lm20, 0}, {48000, L0, 48000, 2.0f}};
     EXPECT_EQ(LevelAt(lin, 47999), Lm20);
-    EXPECT_NEAR(DB(LevelAt(lin, 48000)), -20.0 + 20.0 / 48000, 1e-6);  // first ramp sample
+    EXPECT_NEAR(DB(LevelAt(lin, 48000)), -20.0 + 20.0 / 48000, 1e-5);  // first ramp sample
     EXPECT_NEAR(DB(LevelAt(lin, 48000 + 23999)), -10.0, 1e-6);        // progress 24000
     EXPECT_NEAR(DB(LevelAt(sq, 48000 + 23999)), -15.0, 1e-6);         // (1/2)^2 of the way
     EXPECT_EQ(LevelAt(lin, 48000 + 47999), L0);                       // progress 48000
@@ -179,7 +191,7 @@ struct TimeCase {
     std::string script;  // sets 0 dB first, then -6 dB at the time under test
     int64_t first;       // time of the first entry
     int64_t step;        // expected time of the -6 dB entry
-    std::string message;
+    std::string message = {};
 };
 
 class ScriptTimes : public ::testing::TestWithParam<TimeCase> {};
@@ -221,7 +233,7 @@ struct FatalCase {
     std::string name;
     std::string prefs;
     std::string script;
-    std::string message;
+    std::string message = {};
 };
 
 class ScriptTimeErrors : public ::testing::TestWithParam<FatalCase> {};
