@@ -182,6 +182,13 @@ std::vector<RouteCase> RouteCases() {
          [](int32_t a, int32_t b, int) {
              return Out24(Scale(Ch(a), Gain(L0, 1.0f, kBusDiv) * kCurve6) + Ch(b));
          }},
+        {"VcaOnTheMaster", "VCA:\t3\t0\nvca\t3\t-6\nv\tM\t0\n",
+         [](int32_t a, int32_t b, int) {
+             return Out24(Scale(Ch(a) + Ch(b), Gain(L0, 1.0f, kBusDiv) * kCurve6));
+         }},
+        // The master follows a VCA only through its own fader.
+        {"VcaOnTheMasterWithoutMasterEntries", "VCA:\t3\t0\nvca\t3\t-6\n",
+         [](int32_t a, int32_t b, int) { return Out24(Ch(a) + Ch(b)); }},
         {"OutOfRangeListItemIsReported", "sub\t1\t1,200\n",
          [](int32_t a, int32_t b, int) { return Out24(Ch(a) + Ch(b)); },
          "Channel assigned to sub 1 is out of range!\n"},
