@@ -93,9 +93,15 @@ void ChannelPass(MixRun& run, int64_t s, int n) {
                 ReturnFromEffects(b.workL.data(), b.workR.data(), n, fs.postGain[size_t(ch)],
                                   kChannelFullScale, m.clip[ch], L, R);
         }
-        AUTOMATE(*run.automate, s, n, ch, *run.faders, *run.playback, L, R,
-                 fs.polarity[size_t(ch)], kChannelDivisor, fs.panLeft[size_t(ch)],
-                 fs.panRight[size_t(ch)], rt.vcaMember.data(), vcaGain);
+        // A track that starts inside this block is faded from its first
+        // frame: its fader was placed at its start, and the zeros before it
+        // take no gain. Fading them too would run its ramps ahead and keep a
+        // gain computed before the start until the first sign change.
+        const int skip = in.trackStart[size_t(ch)] > s ? int(in.trackStart[size_t(ch)] - s) : 0;
+        AUTOMATE(*run.automate, s + skip, n - skip, ch, *run.faders, *run.playback, L + skip,
+                 R + skip, fs.polarity[size_t(ch)], kChannelDivisor, fs.panLeft[size_t(ch)],
+                 fs.panRight[size_t(ch)], rt.vcaMember.data(), vcaGain ? vcaGain + skip : nullptr,
+                 n);
         for (int i = 0; i < n; ++i) {
             UpdatePeak(m.peakL[ch], L[i]);
             UpdatePeak(m.peakR[ch], R[i]);

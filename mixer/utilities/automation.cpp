@@ -44,7 +44,8 @@ double RampdB(const FaderState& st, int64_t progress, int32_t rampLength, float 
 
 void AUTOMATE(AutomateState& state, int64_t blockStart, int n, int slot, FaderTables& tables,
               Playback& playback, int32_t* left, int32_t* right, int polarity, double divisor,
-              float panL, float panR, const int* vcaMembership, const double* vcaGain) {
+              float panL, float panR, const int* vcaMembership, const double* vcaGain,
+              int vcaStride) {
     if (n <= 0) return;
     FaderState& st = playback.slot[size_t(slot)];
     int& oldL = state.OldPolarL[size_t(slot)];
@@ -56,7 +57,8 @@ void AUTOMATE(AutomateState& state, int64_t blockStart, int n, int slot, FaderTa
         oldR = -Sign(right[0]);
     }
     const int vca = vcaMembership ? vcaMembership[slot] : 0;
-    const double* curve = (vca != 0 && vcaGain) ? vcaGain + size_t(vca) * size_t(n) : nullptr;
+    const size_t stride = size_t(vcaStride > 0 ? vcaStride : n);
+    const double* curve = (vca != 0 && vcaGain) ? vcaGain + size_t(vca) * stride : nullptr;
     const int saved = tables.savedCount[size_t(slot)];
     for (int i = 0; i < n; ++i) {
         const int64_t s = blockStart + i;

@@ -10,13 +10,15 @@ namespace varnel {
 
 // Scales one block of a slot in place by its fader level, pan gains,
 // polarity and, for VCA members, the VCA curve (vcaGain holds the curve of
-// VCA v at v * n; it may be null when no VCA is active). A new gain takes
+// VCA v at v * vcaStride, the filled block's length, n when 0; it may be
+// null when no VCA is active). A new gain takes
 // effect on each side at that side's next sign change. The divisor is 2^19
 // for channels (0 dB lifts channel scale by 256) and 2^27 for submixes and
 // the master.
 void AUTOMATE(AutomateState& state, int64_t blockStart, int n, int slot, FaderTables& tables,
               Playback& playback, int32_t* left, int32_t* right, int polarity, double divisor,
-              float panL, float panR, const int* vcaMembership, const double* vcaGain);
+              float panL, float panR, const int* vcaMembership, const double* vcaGain,
+              int vcaStride = 0);
 
 // Sets the state of one fader (index `fader` in tables of stride `stride`) as
 // it is at time t, so that playback can begin there.
