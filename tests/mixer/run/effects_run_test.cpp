@@ -121,12 +121,7 @@ TEST(EffectsRunFilters, HighPassBlocksDirectCurrentCompletely) {
 
 TEST(EffectsRunFilters, FlatBandsAndShelvesLeaveSamplesUnchanged) {
     Session s;
-    std::vector<int32_t> in;
-    uint32_t x = 12345;
-    for (int i = 0; i < 2 * 30000; ++i) {
-        x = x * 1664525u + 1013904223u;
-        in.push_back(int32_t(x >> 9) - 4194304);  // noise over the whole 24-bit range
-    }
+    const auto in = Noise(2 * 30000, 12345, 23);  // over the whole 24-bit range
     s.AddPcm("a.wav", 2, 24, in);
     s.faders = Faders(1, "band1\t1\t100\t0\t1\nband2\t1\t1000\t0\t0.3\nband3\t1\t5000\t0\t4\n"
                          "band4\t1\t12000\t0\t9\nhshelf\t1\t6000\t0\t0.7\nlshelf\t1\t150\t0\t0.7\n");
@@ -181,49 +176,45 @@ void ExpectWithinOne(const std::vector<int32_t>& got, const std::vector<int32_t>
     for (size_t i = 0; i < got.size(); ++i) ASSERT_NEAR(got[i], want[i], 1) << "frame " << i;
 }
 
+// Runs the burst through one compressor line and checks both sides against
+// the gain law triggered at `trigger`; returns the left side.
+std::vector<int32_t> RunBurst(const std::string& line, bool firstNegative, int trigger) {
+    Session s;
+    auto in = BurstSignal(firstNegative);
+    s.AddPcm("a.wav", 2, 24, Both(in));
+    s.faders = Faders(1, line);
+    EXPECT_EQ(s.Run().status, 0);
+    auto out = Mix(s);
+    const auto want = SwitchedLaw(in, trigger);
+    ExpectWithinOne(Side(out, 0), want);
+    ExpectWithinOne(Side(out, 1), want);
+    return Side(out, 0);
+}
+
 }  // namespace
 
 TEST(EffectsRunDynamics, PeakCompressorAttackHoldReleaseCounts) {
-    Session s;
-    auto in = BurstSignal(false);
-    s.AddPcm("a.wav", 2, 24, Both(in));
-    s.faders = Faders(1, "comp\t1\t-6\t1\t10\t4\n");
-    ASSERT_EQ(s.Run().status, 0);
-    auto out = Mix(s);
-    const auto want = SwitchedLaw(in, kSilence);  // the first loud sample triggers
-    ExpectWithinOne(Side(out, 0), want);
-    ExpectWithinOne(Side(out, 1), want);
+    const auto in = BurstSignal(false);
+    const auto out = RunBurst("comp\t1\t-6\t1\t10\t4\n", false, kSilence);  // the first loud sample triggers
     // The frames around each transition, exactly.
-    EXPECT_EQ(Side(out, 0)[kSilence - 1], 0);
-    EXPECT_EQ(Side(out, 0)[kSilence + kAttack], kLoud / 4);
-    EXPECT_EQ(Side(out, 0)[kSilence + kBurst + 3], -kSoft / 4);
-    EXPECT_EQ(Side(out, 0)[kSilence + kBurst + 4 + kRelease - 1], in[kSilence + kBurst + 4 + kRelease - 1]);
-    EXPECT_EQ(Side(out, 0)[kSilence + kBurst + 4 + kRelease], in[kSilence + kBurst + 4 + kRelease]);
+    const int idle = kSilence + kBurst + 4 + kRelease;
+    EXPECT_EQ(out[kSilence - 1], 0);
+    EXPECT_EQ(out[kSilence + kAttack], kLoud / 4);
+    EXPECT_EQ(out[kSilence + kBurst + 3], -kSoft / 4);
+    EXPECT_EQ(out[size_t(idle - 1)], in[size_t(idle - 1)]);
+    EXPECT_EQ(out[size_t(idle)], in[size_t(idle)]);
 }
 
 TEST(EffectsRunDynamics, RmsCompressorTriggersOnTheFirstLoudHalfCycle) {
-    Session s;
     // The first loud sample closes a half-cycle that still holds the silence,
     // whose RMS stays far below the threshold; the second one triggers.
-    auto in = BurstSignal(true);
-    s.AddPcm("a.wav", 2, 24, Both(in));
-    s.faders = Faders(1, "rms\t1\t-6\t1\t10\t4\n");
-    ASSERT_EQ(s.Run().status, 0);
-    auto out = Mix(s);
-    const auto want = SwitchedLaw(in, kSilence + 1);
-    ExpectWithinOne(Side(out, 0), want);
-    ExpectWithinOne(Side(out, 1), want);
-    EXPECT_EQ(Side(out, 0)[kSilence], -kLoud);
+    const auto out = RunBurst("rms\t1\t-6\t1\t10\t4\n", true, kSilence + 1);
+    EXPECT_EQ(out[kSilence], -kLoud);
 }
 
 TEST(EffectsRunDynamics, SignalBelowEveryThresholdIsBitIdentical) {
     Session s;
-    std::vector<int32_t> in;
-    uint32_t x = 99;
-    for (int i = 0; i < 2 * 20000; ++i) {
-        x = x * 1664525u + 1013904223u;
-        in.push_back(int32_t(x >> 12) - 524288);  // within +-2^19, far below -6 dB
-    }
+    const auto in = Noise(2 * 20000, 99, 20);  // within +-2^19, far below -6 dB
     s.AddPcm("a.wav", 2, 24, in);
     s.faders = Faders(1, "rms\t1\t-6\t5\t50\t3\ncomp\t1\t-6\t5\t50\t3\nnlc\t1\t-6\t64\t3\nlim\t1\t-6\n");
     ASSERT_EQ(s.Run().status, 0);
@@ -314,8 +305,9 @@ TEST(EffectsRunOrder, PostEffectsGainAndClipFlagsOfChannelSubmixAndMaster) {
         s.faders = Faders(1, c.lines);
         auto r = s.Run();
         ASSERT_EQ(r.status, 0) << c.lines << r.output;
-        if (c.expect != 0)
+        if (c.expect != 0) {
             for (int32_t v : Mix(s)) ASSERT_EQ(v, c.expect) << c.lines;
+        }
         const std::string report = ReadFile(s.Path("stats_mix.txt"));
         const bool clipped = report.find("clipping after effects") != std::string::npos;
         if (*c.clip) {

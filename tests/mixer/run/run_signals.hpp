@@ -40,6 +40,16 @@ inline std::vector<int32_t> Sine(int frames, double amplitude, double freq, doub
     return s;
 }
 
+// Reproducible noise of `count` samples spanning `bits` bits, centred on 0.
+inline std::vector<int32_t> Noise(int count, uint32_t seed, int bits) {
+    std::vector<int32_t> out;
+    for (int i = 0; i < count; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        out.push_back(int32_t(seed >> (32 - bits)) - (int32_t(1) << (bits - 1)));
+    }
+    return out;
+}
+
 // Amplitude of the tone at `freq` in x[start, start + count), which must hold
 // a whole number of its periods (a single-bin discrete Fourier transform).
 inline double ToneAmplitude(const std::vector<int32_t>& x, size_t start, size_t count, double freq,
