@@ -16,7 +16,10 @@ int BiquadSide(double* x, int n, const BiquadCoefs& c, int flag, double& in1, do
     }
     for (; i < n; ++i) {
         const double in = x[i];
-        const double y = c.b2 * in2 + c.b1 * in1 + c.b0 * in - c.a1 * out1 - c.a2 * out2;
+        // Each delay's feed-forward and feedback terms are paired, so a flat
+        // stage (b1 = a1, b2 = a2, b0 = 1, history in = out) returns its input
+        // exactly instead of a value one rounding below it.
+        const double y = c.b0 * in + (c.b1 * in1 - c.a1 * out1) + (c.b2 * in2 - c.a2 * out2);
         out2 = out1;
         out1 = y;
         in2 = in1;
