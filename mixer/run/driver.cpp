@@ -5,6 +5,7 @@
 #include <ctime>
 #include <memory>
 
+#include "mixer/run/command_line.hpp"
 #include "mixer/run/effect_chain.hpp"
 #include "mixer/run/input_stage.hpp"
 #include "mixer/run/mix_buffers.hpp"
@@ -310,6 +311,8 @@ int Run(RunTables& r, int argc, char** argv) {
 }  // namespace
 
 int RunMixer(int argc, char** argv) {
+    int infoStatus = 0;
+    if (HandleInfoOptions(argc, argv, stdout, infoStatus)) return infoStatus;
     auto tables = std::make_unique<RunTables>();
     int status = Run(*tables, argc, argv);
     std::fflush(stdout);
