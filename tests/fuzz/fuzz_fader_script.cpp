@@ -8,6 +8,7 @@
 
 #include "fuzz_support.hpp"
 #include "mixer/run/prefs.hpp"
+#include "mixer/run/script_context.hpp"
 #include "mixer/utilities/effect_settings.hpp"
 #include "mixer/utilities/fader_file.hpp"
 #include "mixer/utilities/fader_tables.hpp"
@@ -64,14 +65,7 @@ int Interpret(Tables& r) {
         ctx.channels[size_t(ch)] = (ch & 1) ? 1 : 2;
         ctx.active[size_t(ch)] = 1;
     }
-    ctx.verbosity = p.verbosity;
-    ctx.percentMode = p.percentMode;
-    ctx.tempoMode = p.tempoMode;
-    ctx.dbps = p.dbps;
-    ctx.prefs = p.file.content;
-    ctx.inPoint = p.inPoint;
-    ctx.preview = p.preview;
-    ctx.mixStart = window.start;
+    ScriptSwitchesFromPrefs(p, window, ctx);
     const std::string& script = r.faders.content;
     if (int st = RoutingPass(script, ctx, r.routing)) return st;
     if (int st = VcaPass(script, r.routing)) return st;
