@@ -174,6 +174,32 @@ bool Load(const std::string& path, Session& session, std::FILE* out) {
 
 }  // namespace
 
+void PrintUsage(std::FILE* out) {
+    PrintLines(out, {"Usage: ostrand [fader file [time fields]]", "",
+                     "Loads a fader file (default faders.txt) and offers a menu to nudge",
+                     "or scale its times, adjust its volumes, change the number of time",
+                     "fields (1, 2 or 3; default 3) or the ordering, and print or save it.",
+                     "", "  -h, --help   print this help and exit",
+                     "  --version    print the version line and exit", "",
+                     "The dialogue is described in docs/ostrand.md."});
+}
+
+bool HandleInfoOptions(int argc, const char* const* argv, std::FILE* out, int& status) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            PrintUsage(out);
+        } else if (arg == "--version") {
+            std::fprintf(out, "%s\n", kVersionLine);
+        } else {
+            continue;
+        }
+        status = 0;
+        return true;
+    }
+    return false;
+}
+
 void PrintHelp(std::FILE* out) {
     PrintLines(out, {"\nHelp:", "This program is used to adjust a file called faders.txt.",
                      "This is a file that controls the Varnel program.",
@@ -188,7 +214,9 @@ void PrintHelp(std::FILE* out) {
 }
 
 int RunAdjuster(int argc, const char* const* argv, Console& console) {
-    std::fputs("\nOstrand 1.0\n", console.out);
+    int infoStatus = 0;
+    if (HandleInfoOptions(argc, argv, console.out, infoStatus)) return infoStatus;
+    std::fprintf(console.out, "\n%s\n", kVersionLine);
     // The tables are large; keep them off the stack.
     auto session = std::make_unique<Session>();
     std::string path = argc > 1 ? argv[1] : "faders.txt";

@@ -5,6 +5,16 @@
 
 namespace ostrand {
 
+constexpr const char* kVersionLine = "Ostrand 1.0";
+
+// Prints the usage shown for "-h" and "--help".
+void PrintUsage(std::FILE* out);
+
+// When an argument is "-h", "--help" or "--version", prints the usage or the
+// version line to `out`, sets `status` to 0 and returns true. Other arguments
+// keep their meaning (file name, time fields).
+bool HandleInfoOptions(int argc, const char* const* argv, std::FILE* out, int& status);
+
 // Prints the help text shown when the file cannot be loaded.
 void PrintHelp(std::FILE* out);
 

@@ -14,3 +14,18 @@ if [ ${#need[@]} -gt 0 ]; then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}"
 fi
+# Optional: the peer tools of the cross-check tests and clang's fuzzer
+# runtime. The tests and the fuzz step skip cleanly without them.
+opt=()
+command -v ffmpeg >/dev/null 2>&1 || opt+=(ffmpeg)
+command -v clang++ >/dev/null 2>&1 || opt+=(clang)
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || opt+=(libclang-rt-14-dev)
+/usr/bin/python3 -c 'import numpy, soundfile' >/dev/null 2>&1 || opt+=(python3-numpy python3-soundfile)
+if [ ${#opt[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" = 0 ] || SUDO=sudo
+  for pkg in "${opt[@]}"; do
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "$pkg" >/dev/null 2>&1 ||
+      echo "optional package $pkg not installed; the checks that need it will skip"
+  done
+fi

@@ -5,11 +5,13 @@
 #include <ctime>
 #include <memory>
 
+#include "mixer/run/command_line.hpp"
 #include "mixer/run/effect_chain.hpp"
 #include "mixer/run/input_stage.hpp"
 #include "mixer/run/mix_buffers.hpp"
 #include "mixer/run/mix_loop.hpp"
 #include "mixer/run/prefs.hpp"
+#include "mixer/run/script_context.hpp"
 #include "mixer/run/track_list.hpp"
 #include "mixer/stringout/report.hpp"
 #include "mixer/utilities/effect_settings.hpp"
@@ -235,14 +237,7 @@ int Run(RunTables& r, int argc, char** argv) {
         ctx.channels[size_t(ch)] = r.headers.channels[size_t(ch)];
         ctx.active[size_t(ch)] = r.tracks.enabled[ch];
     }
-    ctx.verbosity = p.verbosity;
-    ctx.percentMode = p.percentMode;
-    ctx.tempoMode = p.tempoMode;
-    ctx.dbps = p.dbps;
-    ctx.prefs = p.file.content;
-    ctx.inPoint = p.inPoint;
-    ctx.preview = p.preview;
-    ctx.mixStart = window.start;
+    ScriptSwitchesFromPrefs(p, window, ctx);
     if (int st = RoutingPass(script, ctx, r.routing)) return st;
     if (int st = VcaPass(script, r.routing)) return st;
 
@@ -310,6 +305,8 @@ int Run(RunTables& r, int argc, char** argv) {
 }  // namespace
 
 int RunMixer(int argc, char** argv) {
+    int infoStatus = 0;
+    if (HandleInfoOptions(argc, argv, stdout, infoStatus)) return infoStatus;
     auto tables = std::make_unique<RunTables>();
     int status = Run(*tables, argc, argv);
     std::fflush(stdout);

@@ -1,5 +1,6 @@
 #include "mixer/run/prefs.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fcntl.h>
@@ -63,6 +64,14 @@ void ReadFieldCount(const std::string& content, const char* keyword, int& fields
         fields = (n >= 1 && n <= 3) ? n : 3;
         return true;
     });
+}
+
+// Window positions are held to +-2^61 samples before the window arithmetic
+// adds and subtracts them: far beyond any length a WAV file can hold, so
+// every outcome stays the same, but no sum of them can overflow.
+constexpr int64_t kWindowPositionLimit = int64_t(1) << 61;
+int64_t WindowPosition(int64_t samples) {
+    return std::clamp(samples, -kWindowPositionLimit, kWindowPositionLimit);
 }
 
 int64_t SecondsToSamples(std::string_view field, double rate) {
@@ -207,21 +216,21 @@ int ComputeMixWindow(Prefs& prefs, int64_t songLength, double rate, MixWindow& w
     bool inGiven = false, outGiven = false;
     ScanKeyword(c, "head", [&](Tokenizer& t) {
         std::string_view v;
-        if (NextToken(t, kFieldDelims, v)) head = SecondsToSamples(v, rate);
+        if (NextToken(t, kFieldDelims, v)) head = WindowPosition(SecondsToSamples(v, rate));
         return true;
     });
     ScanKeyword(c, "tail", [&](Tokenizer& t) {
         std::string_view v;
-        if (NextToken(t, kFieldDelims, v)) tail = SecondsToSamples(v, rate);
+        if (NextToken(t, kFieldDelims, v)) tail = WindowPosition(SecondsToSamples(v, rate));
         return true;
     });
     ScanKeyword(c, "xin", [&](Tokenizer& t) {
-        in = ReadTimeFields(t, prefs.inOutFields, rate);
+        in = WindowPosition(ReadTimeFields(t, prefs.inOutFields, rate));
         inGiven = true;
         return true;
     });
     ScanKeyword(c, "xout", [&](Tokenizer& t) {
-        out = ReadTimeFields(t, prefs.inOutFields, rate);
+        out = WindowPosition(ReadTimeFields(t, prefs.inOutFields, rate));
         outGiven = true;
         return true;
     });
