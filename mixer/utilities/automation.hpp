@@ -18,6 +18,15 @@ void AUTOMATE(AutomateState& state, int64_t blockStart, int n, int slot, FaderTa
               Playback& playback, int32_t* left, int32_t* right, int polarity, double divisor,
               float panL, float panR, const int* vcaMembership, const double* vcaGain);
 
+// AUTOMATE with its steady path switched on or off. Once a fader's level can
+// no longer move before the block ends, the steady path scales the rest of
+// the block in one pass instead of sample by sample; both give the same
+// samples and state bit for bit (the switch is there for the tests).
+void AutomateBlock(AutomateState& state, int64_t blockStart, int n, int slot,
+                   FaderTables& tables, Playback& playback, int32_t* left, int32_t* right,
+                   int polarity, double divisor, float panL, float panR,
+                   const int* vcaMembership, const double* vcaGain, bool steadyPath);
+
 // Sets the state of one fader (index `fader` in tables of stride `stride`) as
 // it is at time t, so that playback can begin there.
 void InterpretLevel(FaderState& st, const int32_t* level, const int32_t* time,
