@@ -6,6 +6,7 @@
 #include "mixer/effects/limiter.hpp"
 #include "mixer/run/master_stage.hpp"
 #include "mixer/utilities/automation.hpp"
+#include "mixer/utilities/block_scan.hpp"
 #include "mixer/utilities/fill_vca.hpp"
 #include "mixer/utilities/numbers.hpp"
 
@@ -16,14 +17,20 @@ namespace {
 constexpr double kChannelDivisor = 524288.0;   // 2^19: 0 dB lifts a channel by 256
 constexpr double kBusDivisor = 134217728.0;    // 2^27: 0 dB is unity on a bus
 
-inline void UpdatePeak(double& peak, int32_t v) {
-    double a = v < 0 ? -double(v) : double(v);
-    if (a > peak) peak = a;
-}
-
 inline void UpdatePeak(double& peak, double v) {
     double a = v < 0 ? -v : v;
     if (a > peak) peak = a;
+}
+
+// The peak meter over a whole block: the same as a per-sample UpdatePeak.
+inline void UpdatePeakBlock(double& peak, const int32_t* x, int n) {
+    const double a = LargestMagnitude(x, n);
+    if (a > peak) peak = a;
+}
+
+// bus += x, saturating.
+inline void AddToBus(int32_t* bus, const int32_t* x, int n) {
+    for (int i = 0; i < n; ++i) bus[i] = SatAdd32(bus[i], x[i]);
 }
 
 void ToWork(const int32_t* L, const int32_t* R, double* wL, double* wR, int n) {
@@ -88,18 +95,12 @@ void ChannelPass(MixRun& run, int64_t s, int n) {
         AUTOMATE(*run.automate, s, n, ch, *run.faders, *run.playback, L, R,
                  fs.polarity[size_t(ch)], kChannelDivisor, fs.panLeft[size_t(ch)],
                  fs.panRight[size_t(ch)], rt.vcaMember.data(), vcaGain);
-        for (int i = 0; i < n; ++i) {
-            UpdatePeak(m.peakL[ch], L[i]);
-            UpdatePeak(m.peakR[ch], R[i]);
-        }
+        UpdatePeakBlock(m.peakL[ch], L, n);
+        UpdatePeakBlock(m.peakR[ch], R, n);
         for (int k = 0; k < kBuses; ++k) {
             if (!rt.route[ch][k] || !rt.busActive[size_t(k)]) continue;
-            int32_t* bl = b.busL[k].data();
-            int32_t* br = b.busR[k].data();
-            for (int i = 0; i < n; ++i) {
-                bl[i] = SatAdd32(bl[i], L[i]);
-                br[i] = SatAdd32(br[i], R[i]);
-            }
+            AddToBus(b.busL[k].data(), L, n);
+            AddToBus(b.busR[k].data(), R, n);
         }
         if (masterFeedsReverb) continue;
         if (rv.roomActive && fx.revOn[ch]) {
@@ -160,12 +161,10 @@ void BusSumming(MixRun& run, int n) {
             continue;
         }
         int slot = kSubmixBase + k;
-        for (int i = 0; i < n; ++i) {
-            UpdatePeak(m.peakL[slot], bl[i]);
-            UpdatePeak(m.peakR[slot], br[i]);
-            b.masterL[size_t(i)] = SatAdd32(b.masterL[size_t(i)], bl[i]);
-            b.masterR[size_t(i)] = SatAdd32(b.masterR[size_t(i)], br[i]);
-        }
+        UpdatePeakBlock(m.peakL[slot], bl, n);
+        UpdatePeakBlock(m.peakR[slot], br, n);
+        AddToBus(b.masterL.data(), bl, n);
+        AddToBus(b.masterR.data(), br, n);
     }
 }
 

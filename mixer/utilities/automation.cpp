@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "mixer/utilities/block_scan.hpp"
 #include "mixer/utilities/level_math.hpp"
 #include "mixer/utilities/numbers.hpp"
 
@@ -126,13 +127,18 @@ int AutomateSamples(SlotRun& r, int64_t blockStart, int from, int n, int32_t* le
     return n;
 }
 
-// TruncToInt32 for a product that cannot be NaN (the caller checks that the
-// gain is finite), written without the NaN branch so the loop vectorises.
-inline int32_t ScaleNoNaN(int32_t x, double gain) {
-    double v = double(x) * gain;
-    v = v < 2147483647.0 ? v : 2147483647.0;
-    v = v > -2147483648.0 ? v : -2147483648.0;
-    return int32_t(v);
+// x * gain over a stretch, as ScaleSample gives it. When no product can
+// reach the 32-bit limits the clamp is left out, so the loop vectorises: the
+// largest product is the largest magnitude times the gain, since rounding
+// keeps the order of the products.
+void ScaleStretch(int32_t* x, int from, int n, double gain) {
+    if (from >= n) return;
+    const double top = LargestMagnitude(x + from, n - from) * std::fabs(gain);
+    if (top < 2147483647.0) {
+        for (int i = from; i < n; ++i) x[i] = int32_t(double(x[i]) * gain);
+    } else {
+        for (int i = from; i < n; ++i) x[i] = ScaleSample(x[i], gain);
+    }
 }
 
 // One side of a steady stretch: the side keeps its gain up to its first sign
@@ -149,11 +155,7 @@ void ScaleSteadySide(int32_t* x, int from, int n, int& old, double& apply, doubl
             x[i] = ScaleSample(x[i], apply);
         }
     }
-    if (std::isfinite(gain)) {
-        for (; i < n; ++i) x[i] = ScaleNoNaN(x[i], gain);
-    } else {
-        for (; i < n; ++i) x[i] = ScaleSample(x[i], gain);
-    }
+    ScaleStretch(x, i, n, gain);
     old = lastSign;
 }
 
