@@ -2,6 +2,7 @@
 // fields never yield NaN or infinity, and float-to-integer casts are clamped.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string_view>
 
@@ -16,7 +17,13 @@ double ReadDecimal(std::string_view field);
 int ReadInteger(std::string_view field);
 
 // Truncation toward zero, clamped to the target range; NaN gives 0.
-int32_t TruncToInt32(double v);
+// TruncToInt32 is inline: the sample loops call it for every sample.
+inline int32_t TruncToInt32(double v) {
+    if (std::isnan(v)) return 0;
+    if (v >= 2147483647.0) return INT32_MAX;
+    if (v <= -2147483648.0) return INT32_MIN;
+    return int32_t(v);
+}
 int64_t TruncToInt64(double v);
 
 // Integer sums that saturate at the 32-bit limits instead of wrapping.
