@@ -54,7 +54,7 @@ PY
 
 for secs in "${LENGTHS[@]}"; do
   echo "== workload: 16 stereo 24-bit 48 kHz tracks, $secs s =="
-  "$ROOT/$BUILD/make_workload" "$BENCH_DIR" "$secs"
+  "$ROOT/$BUILD/bench/make_workload" "$BENCH_DIR" "$secs"
   audio="$BENCH_DIR/audio$secs"
   remix=$(cat "$BENCH_DIR/remix$secs.txt")
   out_bytes=$(( 44 + secs * 48000 * 6 ))
