@@ -69,23 +69,27 @@ inline double SideGain(int polarity, int32_t level, float pan, double divisor) {
     return signedLevel * double(pan) / divisor;
 }
 
-// True when the level cannot move before sample `last`: no ramp is running
-// and the next entry (if any) starts after it.
-bool LevelSteadyUntil(const SlotRun& r, int64_t last) {
-    if (r.st.applied != r.st.target) return false;
-    if (r.st.position >= r.saved) return true;
-    return int64_t(r.tables.time[size_t(r.st.position) * kSlots + size_t(r.slot)]) > last;
+// Start of the fader's next entry, or INT64_MAX when none is left.
+int64_t NextEntryTime(const SlotRun& r) {
+    if (r.st.position >= r.saved) return INT64_MAX;
+    return int64_t(r.tables.time[size_t(r.st.position) * kSlots + size_t(r.slot)]);
+}
+
+// True when the level stays put at sample s: no ramp is running and no entry
+// starts there.
+bool LevelSteadyAt(const SlotRun& r, int64_t s) {
+    return r.st.applied == r.st.target && NextEntryTime(r) > s;
 }
 
 // Samples [from, n) one by one; with stopWhenSteady it returns early, at the
-// first sample from which the level stays put to the end of the block.
+// first sample where the level stays put.
 int AutomateSamples(SlotRun& r, int64_t blockStart, int from, int n, int32_t* left,
                     int32_t* right, bool stopWhenSteady) {
     FaderState& st = r.st;
     FaderTables& tables = r.tables;
     for (int i = from; i < n; ++i) {
         const int64_t s = blockStart + i;
-        if (stopWhenSteady && LevelSteadyUntil(r, blockStart + n - 1)) return i;
+        if (stopWhenSteady && LevelSteadyAt(r, s)) return i;
         const int newL = Sign(left[i]);
         const int newR = Sign(right[i]);
         StartDueEntries(st, tables.level.data(), tables.time.data(), tables.ramp.data(),
@@ -144,6 +148,7 @@ void ScaleStretch(int32_t* x, int from, int n, double gain) {
 // One side of a steady stretch: the side keeps its gain up to its first sign
 // change and takes `gain` from there to the end of the block.
 void ScaleSteadySide(int32_t* x, int from, int n, int& old, double& apply, double gain) {
+    if (from >= n) return;
     const int lastSign = Sign(x[n - 1]);
     int i = from;
     if (apply != gain) {
@@ -188,13 +193,21 @@ void AutomateBlock(AutomateState& state, int64_t blockStart, int n, int slot,
     // A VCA curve changes the gain every sample, so only plain faders take
     // the steady path.
     const bool steady = steadyPath && r.curve == nullptr;
-    const int i = AutomateSamples(r, blockStart, 0, n, left, right, steady);
-    if (i >= n) return;
-    // From sample i on the level is the target for good: each side switches
-    // to the target's gain at its next sign change, exactly as the sample
-    // loop would, and the fader state does not move.
-    ScaleSteadySide(left, i, n, r.oldL, r.applyL, SideGain(polarity, r.st.target, panL, divisor));
-    ScaleSteadySide(right, i, n, r.oldR, r.applyR, SideGain(polarity, r.st.target, panR, divisor));
+    int i = 0;
+    while (i < n) {
+        i = AutomateSamples(r, blockStart, i, n, left, right, steady);
+        if (i >= n) break;
+        // From sample i until the next entry starts the level is the target:
+        // each side switches to the target's gain at its next sign change,
+        // exactly as the sample loop would, and the fader state does not move.
+        const int64_t next = NextEntryTime(r) - blockStart;
+        const int end = next < int64_t(n) ? int(next) : n;
+        ScaleSteadySide(left, i, end, r.oldL, r.applyL,
+                        SideGain(polarity, r.st.target, panL, divisor));
+        ScaleSteadySide(right, i, end, r.oldR, r.applyR,
+                        SideGain(polarity, r.st.target, panR, divisor));
+        i = end;
+    }
 }
 
 void AUTOMATE(AutomateState& state, int64_t blockStart, int n, int slot, FaderTables& tables,

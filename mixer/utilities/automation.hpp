@@ -18,10 +18,11 @@ void AUTOMATE(AutomateState& state, int64_t blockStart, int n, int slot, FaderTa
               Playback& playback, int32_t* left, int32_t* right, int polarity, double divisor,
               float panL, float panR, const int* vcaMembership, const double* vcaGain);
 
-// AUTOMATE with its steady path switched on or off. Once a fader's level can
-// no longer move before the block ends, the steady path scales the rest of
-// the block in one pass instead of sample by sample; both give the same
-// samples and state bit for bit (the switch is there for the tests).
+// AUTOMATE with its steady path switched on or off. While a fader's level
+// stays put (no ramp running, no entry starting), the steady path scales the
+// stretch up to the next entry in one pass instead of sample by sample; both
+// give the same samples and state bit for bit (the switch is there for the
+// tests).
 void AutomateBlock(AutomateState& state, int64_t blockStart, int n, int slot,
                    FaderTables& tables, Playback& playback, int32_t* left, int32_t* right,
                    int polarity, double divisor, float panL, float panR,

@@ -104,6 +104,13 @@ TEST(AutomatePaths, SteadyPathMatchesSampleLoop) {
         {"gain that clips", {{0, Level(12), 0, 1.0f}}, 1, 1.0f, 1.0f, 524288.0, 8000000, 0},
         {"bus divisor", {{0, Level(-1), 0, 1.0f}, {200000, Level(2), 1000, 0.5f}}, 1, h, h,
          134217728.0, 1 << 30, 0},
+        {"entries close together",
+         {{0, Level(-3), 0, 1.0f},
+          {10000, Level(-6), 500, 1.0f},
+          {10600, Level(0), 0, 1.0f},
+          {10601, Level(-2), 0, 1.0f},
+          {50000, Level(-12), 3000, 0.5f}},
+         1, 1.0f, h, 524288.0, 1 << 22, 0},
         {"starting late", {{0, Level(-6), 0, 1.0f}, {150000, Level(0), 60000, 1.0f}}, 1, 1.0f,
          1.0f, 524288.0, 1 << 22, 170000},
     };
