@@ -27,5 +27,9 @@ test-sanitize: deps
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# Times the mixer on the standard workload (see bench/README.md).
+bench: deps
+	bash bench/run.sh
+
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)

@@ -18,4 +18,18 @@ struct BiquadCoefs {
 int BiquadSide(double* x, int n, const BiquadCoefs& c, int flag, double& in1, double& in2,
                double& out1, double& out2);
 
+// One side's history, by reference into the caller's state tables.
+struct BiquadHistory {
+    double& in1;
+    double& in2;
+    double& out1;
+    double& out2;
+};
+
+// Both sides of a stage: the same as BiquadSide on the left and then on the
+// right with the same flag, but one loop carries both recursions, so the two
+// independent chains overlap in the processor.
+int BiquadPair(double* left, double* right, int n, const BiquadCoefs& c, int flag,
+               BiquadHistory l, BiquadHistory r);
+
 }  // namespace varnel

@@ -11,11 +11,11 @@ void EQ(EqState& st, int n, [[maybe_unused]] int64_t blockStart, int slot, int s
     if (slot < 0 || slot >= kFxSlots || stage < 0 || stage >= kEqStages || n < 1) return;
     Denormal(left, right, n);
     const BiquadCoefs c{b0, b1, b2, a1, a2};
-    const int flag = firstUse;
-    BiquadSide(left, n, c, flag, st.in1L[slot][stage], st.in2L[slot][stage],
-               st.out1L[slot][stage], st.out2L[slot][stage]);
-    firstUse = BiquadSide(right, n, c, flag, st.in1R[slot][stage], st.in2R[slot][stage],
-                          st.out1R[slot][stage], st.out2R[slot][stage]);
+    firstUse = BiquadPair(left, right, n, c, firstUse,
+                          {st.in1L[slot][stage], st.in2L[slot][stage], st.out1L[slot][stage],
+                           st.out2L[slot][stage]},
+                          {st.in1R[slot][stage], st.in2R[slot][stage], st.out1R[slot][stage],
+                           st.out2R[slot][stage]});
 }
 
 }  // namespace varnel

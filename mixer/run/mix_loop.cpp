@@ -6,6 +6,7 @@
 #include "mixer/effects/limiter.hpp"
 #include "mixer/run/master_stage.hpp"
 #include "mixer/utilities/automation.hpp"
+#include "mixer/utilities/block_scan.hpp"
 #include "mixer/utilities/fill_vca.hpp"
 #include "mixer/utilities/numbers.hpp"
 
@@ -16,22 +17,32 @@ namespace {
 constexpr double kChannelDivisor = 524288.0;   // 2^19: 0 dB lifts a channel by 256
 constexpr double kBusDivisor = 134217728.0;    // 2^27: 0 dB is unity on a bus
 
-// Adds into the master; a sum past the 32-bit range saturates and marks the
-// master as clipped, so the report says so.
-inline void AddToMaster(int32_t& m, int32_t v, int& clip) {
-    int64_t sum = int64_t(m) + int64_t(v);
-    if (sum > INT32_MAX || sum < INT32_MIN) clip = 1;
-    m = SatAdd32(m, v);
-}
-
-inline void UpdatePeak(double& peak, int32_t v) {
-    double a = v < 0 ? -double(v) : double(v);
-    if (a > peak) peak = a;
-}
-
 inline void UpdatePeak(double& peak, double v) {
     double a = v < 0 ? -v : v;
     if (a > peak) peak = a;
+}
+
+// The peak meter over a whole block: the same as a per-sample UpdatePeak.
+inline void UpdatePeakBlock(double& peak, const int32_t* x, int n) {
+    const double a = LargestMagnitude(x, n);
+    if (a > peak) peak = a;
+}
+
+// bus += x, saturating.
+inline void AddToBus(int32_t* bus, const int32_t* x, int n) {
+    for (int i = 0; i < n; ++i) bus[i] = SatAdd32(bus[i], x[i]);
+}
+
+// The same into the master's sum; a sum past the 32-bit range marks the
+// master as clipped, so the report says so.
+inline void AddToMaster(int32_t* master, const int32_t* x, int n, int& clip) {
+    uint32_t overflow = 0;
+    for (int i = 0; i < n; ++i) {
+        const uint32_t a = uint32_t(master[i]), b = uint32_t(x[i]), sum = a + b;
+        overflow |= ~(a ^ b) & (a ^ sum);
+        master[i] = SatAdd32(master[i], x[i]);
+    }
+    if (overflow >> 31) clip = 1;
 }
 
 void ToWork(const int32_t* L, const int32_t* R, double* wL, double* wR, int n) {
@@ -102,25 +113,17 @@ void ChannelPass(MixRun& run, int64_t s, int n) {
                  R + skip, fs.polarity[size_t(ch)], kChannelDivisor, fs.panLeft[size_t(ch)],
                  fs.panRight[size_t(ch)], rt.vcaMember.data(), vcaGain ? vcaGain + skip : nullptr,
                  n);
-        for (int i = 0; i < n; ++i) {
-            UpdatePeak(m.peakL[ch], L[i]);
-            UpdatePeak(m.peakR[ch], R[i]);
-        }
+        UpdatePeakBlock(m.peakL[ch], L, n);
+        UpdatePeakBlock(m.peakR[ch], R, n);
         for (int k = 0; k < kBuses; ++k) {
             if (!rt.route[ch][k] || !rt.busActive[size_t(k)]) continue;
-            int32_t* bl = b.busL[k].data();
-            int32_t* br = b.busR[k].data();
             if (k == 0) {  // bus 0 is the master's direct sum
-                for (int i = 0; i < n; ++i) {
-                    AddToMaster(bl[i], L[i], m.clip[0]);
-                    AddToMaster(br[i], R[i], m.clip[0]);
-                }
+                AddToMaster(b.busL[0].data(), L, n, m.clip[0]);
+                AddToMaster(b.busR[0].data(), R, n, m.clip[0]);
                 continue;
             }
-            for (int i = 0; i < n; ++i) {
-                bl[i] = SatAdd32(bl[i], L[i]);
-                br[i] = SatAdd32(br[i], R[i]);
-            }
+            AddToBus(b.busL[k].data(), L, n);
+            AddToBus(b.busR[k].data(), R, n);
         }
         if (masterFeedsReverb) continue;
         if (rv.roomActive && fx.revOn[ch]) {
@@ -181,12 +184,10 @@ void BusSumming(MixRun& run, int n) {
             continue;
         }
         int slot = kSubmixBase + k;
-        for (int i = 0; i < n; ++i) {
-            UpdatePeak(m.peakL[slot], bl[i]);
-            UpdatePeak(m.peakR[slot], br[i]);
-            AddToMaster(b.masterL[size_t(i)], bl[i], m.clip[0]);
-            AddToMaster(b.masterR[size_t(i)], br[i], m.clip[0]);
-        }
+        UpdatePeakBlock(m.peakL[slot], bl, n);
+        UpdatePeakBlock(m.peakR[slot], br, n);
+        AddToMaster(b.masterL.data(), bl, n, m.clip[0]);
+        AddToMaster(b.masterR.data(), br, n, m.clip[0]);
     }
 }
 
@@ -291,10 +292,8 @@ int MixBlock(MixRun& run, int64_t s, int n) {
         if (st != 0) return st;
         if (rv.roomActive || rv.tapActive) {
             MixBuffers& b = *run.buffers;
-            for (int i = 0; i < n; ++i) {
-                AddToMaster(b.masterL[size_t(i)], b.returnL[size_t(i)], run.meters->clip[0]);
-                AddToMaster(b.masterR[size_t(i)], b.returnR[size_t(i)], run.meters->clip[0]);
-            }
+            AddToMaster(b.masterL.data(), b.returnL.data(), n, run.meters->clip[0]);
+            AddToMaster(b.masterR.data(), b.returnR.data(), n, run.meters->clip[0]);
         }
     }
     return MasterStage(run, s, n);

@@ -20,6 +20,17 @@ void AUTOMATE(AutomateState& state, int64_t blockStart, int n, int slot, FaderTa
               float panL, float panR, const int* vcaMembership, const double* vcaGain,
               int vcaStride = 0);
 
+// AUTOMATE with its steady path switched on or off. While a fader's level
+// stays put (no ramp running, no entry starting), the steady path scales the
+// stretch up to the next entry in one pass instead of sample by sample; both
+// give the same samples and state bit for bit (the switch is there for the
+// tests).
+void AutomateBlock(AutomateState& state, int64_t blockStart, int n, int slot,
+                   FaderTables& tables, Playback& playback, int32_t* left, int32_t* right,
+                   int polarity, double divisor, float panL, float panR,
+                   const int* vcaMembership, const double* vcaGain, bool steadyPath,
+                   int vcaStride = 0);
+
 // Sets the state of one fader (index `fader` in tables of stride `stride`) as
 // it is at time t, so that playback can begin there.
 void InterpretLevel(FaderState& st, const int32_t* level, const int32_t* time,

@@ -32,12 +32,6 @@ int ReadInteger(std::string_view field) {
     return int(v);
 }
 
-int32_t TruncToInt32(double v) {
-    if (std::isnan(v)) return 0;
-    if (v >= 2147483647.0) return INT32_MAX;
-    if (v <= -2147483648.0) return INT32_MIN;
-    return int32_t(v);
-}
 
 int64_t TruncToInt64(double v) {
     if (std::isnan(v)) return 0;

@@ -2,6 +2,7 @@
 // fields never yield NaN or infinity, and float-to-integer casts are clamped.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string_view>
 
@@ -16,15 +17,25 @@ double ReadDecimal(std::string_view field);
 int ReadInteger(std::string_view field);
 
 // Truncation toward zero, clamped to the target range; NaN gives 0.
-int32_t TruncToInt32(double v);
+// TruncToInt32 is inline: the sample loops call it for every sample.
+inline int32_t TruncToInt32(double v) {
+    if (std::isnan(v)) return 0;
+    if (v >= 2147483647.0) return INT32_MAX;
+    if (v <= -2147483648.0) return INT32_MIN;
+    return int32_t(v);
+}
 int64_t TruncToInt64(double v);
 
 // Integer sums that saturate at the 32-bit limits instead of wrapping.
+// Written in 32-bit operations only (the sum overflows exactly when both
+// terms share a sign and the wrapped sum does not), so summing loops
+// vectorise.
 inline int32_t SatAdd32(int32_t a, int32_t b) {
-    int64_t s = int64_t(a) + int64_t(b);
-    if (s > INT32_MAX) return INT32_MAX;
-    if (s < INT32_MIN) return INT32_MIN;
-    return int32_t(s);
+    const uint32_t ua = uint32_t(a), ub = uint32_t(b);
+    const uint32_t sum = ua + ub;
+    const uint32_t limit = uint32_t(INT32_MAX) + (ua >> 31);  // the limit on a's side
+    const bool overflow = ((~(ua ^ ub) & (ua ^ sum)) >> 31) != 0;
+    return int32_t(overflow ? limit : sum);
 }
 
 // The system's decibel helper: factor x 10^(dB/20) in single precision.

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Times varnel on the standard workload against a general-purpose mixer doing
+# the same level-only mix, in the same run, with the plain read/write floor.
+#
+#   bench/run.sh [seconds ...]      (default: 180 540)
+#
+# Environment: BENCH_DIR (workload, default /tmp/varnel-bench; about 0.9 GB
+# per 180 s), RUNS (timed runs per command, default 5), BUILD (build dir,
+# default build). Medians of wall and CPU (user + sys) time; RSS is the
+# largest peak seen. CPU time is the steadier figure on a shared machine.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${BUILD:-build}
+BENCH_DIR=${BENCH_DIR:-/tmp/varnel-bench}
+RUNS=${RUNS:-5}
+LENGTHS=("$@")
+[ ${#LENGTHS[@]} -gt 0 ] || LENGTHS=(180 540)
+
+for tool in sox /usr/bin/time python3; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "bench: $tool is needed (apt-get install sox time python3)"; exit 1; }
+done
+
+cmake -S "$ROOT" -B "$ROOT/$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNEL_BENCH=ON >/dev/null
+cmake --build "$ROOT/$BUILD" --target varnel make_workload >/dev/null
+VARNEL="$ROOT/$BUILD/varnel"
+mkdir -p "$BENCH_DIR"
+
+# One timed run: appends "wall_us peak_kib user_s sys_s" to the file named by $1.
+timed() {
+  local out=$1 dir=$2; shift 2
+  local t0 t1 rss
+  t0=$(date +%s%N)
+  (cd "$dir" && /usr/bin/time -f "%M %U %S" -o "$BENCH_DIR/rss.tmp" "$@" >/dev/null 2>"$BENCH_DIR/err.tmp") || {
+    echo "bench: command failed in $dir: $*"; cat "$BENCH_DIR/err.tmp"; exit 1; }
+  t1=$(date +%s%N)
+  read -r rss user sys < <(tail -n 1 "$BENCH_DIR/rss.tmp")
+  echo "$(( (t1 - t0) / 1000 )) $rss $user $sys" >> "$out"
+}
+
+summary() {  # label file seconds
+  python3 - "$1" "$2" "$3" <<'PY'
+import sys, statistics
+label, path, secs = sys.argv[1], sys.argv[2], float(sys.argv[3])
+rows = [l.split() for l in open(path) if l.strip()]
+t = [int(r[0]) / 1e6 for r in rows]
+cpu = [float(r[2]) + float(r[3]) for r in rows]
+rss = max(int(r[1]) for r in rows) / 1024
+med = statistics.median(t)
+print(f"{label:<26} wall median {med:7.3f} s ({secs / med:6.1f}x realtime)  min {min(t):7.3f} s"
+      f"  cpu median {statistics.median(cpu):6.2f} s  peak RSS {rss:6.1f} MiB")
+PY
+}
+
+
+for secs in "${LENGTHS[@]}"; do
+  echo "== workload: 16 stereo 24-bit 48 kHz tracks, $secs s =="
+  "$ROOT/$BUILD/bench/make_workload" "$BENCH_DIR" "$secs"
+  audio="$BENCH_DIR/audio$secs"
+  remix=$(cat "$BENCH_DIR/remix$secs.txt")
+  out_bytes=$(( 44 + secs * 48000 * 6 ))
+  inputs=("$audio"/t*.wav)
+  res="$BENCH_DIR/results$secs"
+  rm -rf "$res"; mkdir -p "$res"
+  cat "${inputs[@]}" >/dev/null  # warm the page cache once before any timing
+  for ((r = 1; r <= RUNS; ++r)); do
+    # Interleaved, so drift on a shared machine hits every command alike.
+    timed "$res/read" "$audio" sh -c 'cat t*.wav >/dev/null'
+    timed "$res/write" "$BENCH_DIR" sh -c "head -c $out_bytes /dev/zero > floor.wav"
+    # shellcheck disable=SC2086
+    timed "$res/sox" "$BENCH_DIR" sox -M "${inputs[@]}" -b 24 sox_mix.wav remix -m $remix
+    for v in level script effects; do
+      timed "$res/$v" "$BENCH_DIR/$v$secs" "$VARNEL"
+    done
+  done
+  summary "floor: cat of the inputs" "$res/read" "$secs"
+  summary "floor: write output size" "$res/write" "$secs"
+  summary "sox -M ... remix" "$res/sox" "$secs"
+  summary "varnel level only" "$res/level" "$secs"
+  summary "varnel level+pan+ramps" "$res/script" "$secs"
+  summary "varnel full effect chain" "$res/effects" "$secs"
+  python3 - "$res" <<'PY'
+import sys, statistics
+res = sys.argv[1]
+def rows(n): return [l.split() for l in open(f"{res}/{n}") if l.strip()]
+def wall(n): return statistics.median(int(r[0]) / 1e6 for r in rows(n))
+def cpu(n): return statistics.median(float(r[2]) + float(r[3]) for r in rows(n))
+for name, f in (("wall", wall), ("cpu", cpu)):
+    sox, lev, scr, fx = f("sox"), f("level"), f("script"), f("effects")
+    print(f"{name:<4} ratio varnel/sox  level only  {lev / sox:5.3f}  (target <= 0.5)")
+    print(f"{name:<4} ratio varnel/sox  with ramps  {scr / sox:5.3f}  (target <= 0.5)")
+    print(f"{name:<4} ratio effects/level-only      {fx / lev:5.3f}  (target <= 3)")
+PY
+  rm -f "$BENCH_DIR/floor.wav" "$BENCH_DIR/sox_mix.wav"
+done

@@ -1,0 +1,43 @@
+// The vectorisable integer helpers against their plain definitions.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "mixer/utilities/block_scan.hpp"
+#include "mixer/utilities/numbers.hpp"
+
+using namespace varnel;
+
+TEST(SatAdd32, MatchesTheWideSumClamped) {
+    const int32_t values[] = {0,         1,          -1,         2,          -2,
+                              1000,      -1000,      INT32_MAX,  INT32_MIN,  INT32_MAX - 1,
+                              INT32_MIN + 1,         1 << 30,    -(1 << 30), 0x40000001,
+                              -0x40000001};
+    for (int32_t a : values)
+        for (int32_t b : values) {
+            int64_t wide = int64_t(a) + int64_t(b);
+            int32_t want = wide > INT32_MAX ? INT32_MAX
+                           : wide < INT32_MIN ? INT32_MIN
+                                              : int32_t(wide);
+            EXPECT_EQ(SatAdd32(a, b), want) << a << " + " << b;
+        }
+}
+
+TEST(LargestMagnitude, IsTheLargestAbsoluteValue) {
+    struct Case {
+        std::vector<int32_t> x;
+        double want;
+    };
+    const Case cases[] = {
+        {{}, 0.0},
+        {{0, 0, 0}, 0.0},
+        {{5, -3, 2}, 5.0},
+        {{-7, 3, 6}, 7.0},
+        {{-3, -9, -1}, 9.0},
+        {{INT32_MIN, 1}, 2147483648.0},
+        {{INT32_MAX, -5}, 2147483647.0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(LargestMagnitude(c.x.data(), int(c.x.size())), c.want);
+}
