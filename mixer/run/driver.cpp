@@ -217,7 +217,9 @@ int Run(RunTables& r, int argc, char** argv) {
 
     // 14. Output header.
     const int outChannels = p.mono ? 1 : 2;
-    if (!WavDataFits(p.outBits, outChannels, window.length)) {
+    // Past 4 GiB the file is written as RF64; only a length that not even
+    // its 64-bit sizes can describe is refused.
+    if (!Rf64DataFits(p.outBits, outChannels, window.length)) {
         std::printf("Error: the mix window of %lld frames is too long for a WAV file; nothing was "
                     "written.\n",
                     (long long)window.length);
