@@ -146,6 +146,8 @@ int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate) {
     rep.bakDir = r.prefs.bakDir;
     rep.verbosity = r.prefs.verbosity;
     rep.channelsPlusOne = r.tracks.count + 1;
+    rep.hasLoudness = true;
+    rep.loudness = LoudnessResult(r.meters.loudness);
     if (CreateTextFiles(rep) != 0) return 2;
 
     if (r.prefs.launchSet) {
@@ -303,6 +305,7 @@ int Run(RunTables& r, int argc, char** argv) {
     run.out = &r.out;
     run.tap = r.tap.file ? &r.tap : nullptr;
     r.meters.peakOutPosL = r.meters.peakOutPosR = window.start;
+    StartLoudnessMeter(r.meters.loudness, rate, outChannels, p.outBits == 16 ? 32768.0 : 8388608.0);
     if (int st = RunMixingLoop(run)) return st;
 
     // 21-22. Finish, reports and launch.
