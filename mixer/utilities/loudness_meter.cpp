@@ -17,6 +17,7 @@ constexpr double kRangeHigh = 0.95;
 constexpr double kSilentTruePeakDb = -144.0;  // the report's floor for a peak of 0
 constexpr double kKaiserBeta = 6.0;           // about 60 dB of image rejection
 constexpr double kFlushBelow = 1e-30;         // filter states this small become 0
+constexpr int kScratchFrames = 1024;          // scaled samples held on the stack
 
 // Analog prototype of the K-weighting stages, as fitted to the curve the
 // loudness standard gives at 48 kHz.
@@ -96,38 +97,71 @@ void FlushTiny(double z[2]) {
         if (std::fabs(z[i]) < kFlushBelow) z[i] = 0.0;
 }
 
-// K-weights `n` samples of one channel, adds their squares to the sub-block
-// and follows the channel's true peak.
-void MeasureChannel(LoudnessState& m, int ch, const int32_t* x, int n) {
-    double sum = 0.0;
-    double peak = m.truePeak[ch];
-    double* hist = m.history[ch];
-    int pos = m.historyPos;
-    for (int i = 0; i < n; ++i) {
-        const double v = double(x[i]) * m.scale;
-        const double y = Stage(m.k.highPass, m.highZ[ch], Stage(m.k.shelf, m.shelfZ[ch], v));
-        sum += y * y;
+// Samples interpolated together, and skipped together when the filter's
+// bound shows they cannot raise the true peak.
+constexpr int kPeakChunk = 32;
+constexpr int kHistory = kTruePeakTaps - 1;
 
-        pos = pos + 1 == kTruePeakTaps ? 0 : pos + 1;
-        hist[pos] = v;
-        hist[pos + kTruePeakTaps] = v;
-        const double* w = hist + pos + 1;  // the last kTruePeakTaps inputs, oldest first
-        // Phase 0 is the input itself (delayed), so only the three in-between
-        // phases need the filter.
-        const double a = std::fabs(v);
-        if (a > peak) peak = a;
+// Follows the true peak of one channel over the n samples at x[kHistory..];
+// x[0..kHistory) holds the inputs before them.
+void FollowTruePeak(const TruePeakFilter& f, const double* x, int n, double& peak) {
+    double out[kPeakChunk];
+    for (int i0 = 0; i0 < n; i0 += kPeakChunk) {
+        const int len = std::min(n - i0, kPeakChunk);
+        const double* w = x + i0;  // w[i .. i + kTruePeakTaps) is the window of output i
+        // Largest input magnitude any output of this chunk sees.
+        double reach = 0.0;
+        for (int i = 0; i < len + kHistory; ++i) reach = std::max(reach, std::fabs(w[i]));
+        if (reach * f.gainBound <= peak) continue;
+        // Phase 0 is the input itself (delayed), so only the three
+        // in-between phases need the filter.
+        for (int i = 0; i < len; ++i) peak = std::max(peak, std::fabs(w[kHistory + i]));
         for (int p = 1; p < kTruePeakPhases; ++p) {
-            const double* c = m.filter.phase[p];
-            double s = 0.0;
-            for (int k = 0; k < kTruePeakTaps; ++k) s += c[k] * w[k];
-            const double as = std::fabs(s);
-            if (as > peak) peak = as;
+            for (int i = 0; i < len; ++i) out[i] = 0.0;
+            for (int k = 0; k < kTruePeakTaps; ++k) {
+                const double c = f.phase[p][k];
+                for (int i = 0; i < len; ++i) out[i] += c * w[i + k];
+            }
+            for (int i = 0; i < len; ++i) peak = std::max(peak, std::fabs(out[i]));
         }
     }
-    FlushTiny(m.shelfZ[ch]);
-    FlushTiny(m.highZ[ch]);
-    m.truePeak[ch] = peak;
+}
+
+// K-weights a part of n frames, adds their squares to the sub-block and
+// follows the true peaks. `scaled` holds the scaled inputs of each channel
+// after their history.
+void MeasurePart(LoudnessState& m, const int32_t* left, const int32_t* right, int n,
+                 double (*scaled)[kHistory + kScratchFrames]) {
+    const KBiquad shelf = m.k.shelf, high = m.k.highPass;
+    double sum = 0.0;
+    if (m.channels == 2) {
+        // Both sides in one pass: two independent recursions run side by side.
+        for (int i = 0; i < n; ++i) {
+            const double l = double(left[i]) * m.scale;
+            const double r = double(right[i]) * m.scale;
+            scaled[0][kHistory + i] = l;
+            scaled[1][kHistory + i] = r;
+            const double yl = Stage(high, m.highZ[0], Stage(shelf, m.shelfZ[0], l));
+            const double yr = Stage(high, m.highZ[1], Stage(shelf, m.shelfZ[1], r));
+            sum += yl * yl + yr * yr;
+        }
+    } else {
+        for (int i = 0; i < n; ++i) {
+            const double v = double(left[i]) * m.scale;
+            scaled[0][kHistory + i] = v;
+            const double y = Stage(high, m.highZ[0], Stage(shelf, m.shelfZ[0], v));
+            sum += y * y;
+        }
+    }
     m.subSum += sum;
+    for (int ch = 0; ch < m.channels; ++ch) {
+        FlushTiny(m.shelfZ[ch]);
+        FlushTiny(m.highZ[ch]);
+        double* x = scaled[ch];
+        std::copy(m.history[ch], m.history[ch] + kHistory, x);
+        FollowTruePeak(m.filter, x, n, m.truePeak[ch]);
+        std::copy(x + n, x + n + kHistory, m.history[ch]);
+    }
 }
 
 void FinishSubBlock(LoudnessState& m) {
@@ -203,7 +237,12 @@ TruePeakFilter MakeTruePeakFilter() {
             f.phase[p][kTruePeakTaps - 1 - j] = sinc * window;
             sum += sinc * window;
         }
-        for (double& c : f.phase[p]) c /= sum;
+        double magnitude = 0.0;
+        for (double& c : f.phase[p]) {
+            c /= sum;
+            magnitude += std::fabs(c);
+        }
+        f.gainBound = std::max(f.gainBound, magnitude);
     }
     return f;
 }
@@ -226,17 +265,13 @@ void StartLoudnessMeter(LoudnessState& m, uint32_t rate, int channels, double fu
 
 void MeasureLoudness(LoudnessState& m, const int32_t* left, const int32_t* right, int n) {
     if (!m.started) return;
+    double scaled[2][kHistory + kScratchFrames];
     int done = 0;
     while (done < n) {
-        // Up to the end of the current 100 ms sub-block.
-        const int part = int(std::min<int64_t>(n - done, m.subEnd - m.frames));
-        const int startPos = m.historyPos;
-        MeasureChannel(m, 0, left + done, part);
-        if (m.channels == 2) {
-            m.historyPos = startPos;
-            MeasureChannel(m, 1, right + done, part);
-        }
-        m.historyPos = (startPos + part) % kTruePeakTaps;
+        // Up to the end of the current 100 ms sub-block, a scratch at a time.
+        const int part = int(std::min<int64_t>({int64_t(n - done), m.subEnd - m.frames,
+                                                int64_t(kScratchFrames)}));
+        MeasurePart(m, left + done, m.channels == 2 ? right + done : nullptr, part, scaled);
         m.frames += part;
         done += part;
         if (m.frames == m.subEnd) FinishSubBlock(m);

@@ -41,6 +41,9 @@ constexpr int kTruePeakTaps = 12;
 struct TruePeakFilter {
     // phase[p][k] multiplies the k-th oldest of the last kTruePeakTaps inputs.
     double phase[kTruePeakPhases][kTruePeakTaps];
+    // Largest sum of |taps| of a phase: no output exceeds it times the
+    // largest input magnitude in its window.
+    double gainBound;
 };
 TruePeakFilter MakeTruePeakFilter();
 
@@ -69,10 +72,9 @@ struct LoudnessState {
     int64_t finished = 0;        // sub-blocks finished
     LoudnessHistogram blocks;     // 400 ms gating blocks
     LoudnessHistogram shortTerm;  // 3 s values
-    // True peak: the last inputs twice over, so a window is always contiguous.
+    // True peak: the inputs before the current part, oldest first.
     TruePeakFilter filter{};
-    double history[2][2 * kTruePeakTaps] = {};
-    int historyPos = 0;
+    double history[2][kTruePeakTaps - 1] = {};
     double truePeak[2] = {};     // largest interpolated magnitude, full scale 1
 };
 
