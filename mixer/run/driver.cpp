@@ -148,6 +148,8 @@ int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate) {
     rep.bakDir = r.prefs.bakDir;
     rep.verbosity = r.prefs.verbosity;
     rep.channelsPlusOne = r.tracks.count + 1;
+    rep.hasLoudness = true;
+    rep.loudness = LoudnessResult(r.meters.loudness);
     if (CreateTextFiles(rep) != 0) return 2;
 
     if (r.prefs.launchSet) {
@@ -219,7 +221,9 @@ int Run(RunTables& r, int argc, char** argv) {
 
     // 14. Output header.
     const int outChannels = p.mono ? 1 : 2;
-    if (!WavDataFits(p.outBits, outChannels, window.length)) {
+    // Past 4 GiB the file is written as RF64; only a length that not even
+    // its 64-bit sizes can describe is refused.
+    if (!Rf64DataFits(p.outBits, outChannels, window.length)) {
         std::printf("Error: the mix window of %lld frames is too long for a WAV file; nothing was "
                     "written.\n",
                     (long long)window.length);
@@ -296,6 +300,7 @@ int Run(RunTables& r, int argc, char** argv) {
     run.out = &r.out;
     run.tap = r.tap.file ? &r.tap : nullptr;
     r.meters.peakOutPosL = r.meters.peakOutPosR = window.start;
+    StartLoudnessMeter(r.meters.loudness, rate, outChannels, p.outBits == 16 ? 32768.0 : 8388608.0);
     if (int st = RunMixingLoop(run)) return st;
 
     // 21-22. Finish, reports and launch.

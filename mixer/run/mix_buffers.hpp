@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "mixer/utilities/limits.hpp"
+#include "mixer/utilities/loudness_meter.hpp"
 
 namespace varnel {
 
@@ -39,6 +40,7 @@ struct MixMeters {
     int64_t peakOutPosL = 0, peakOutPosR = 0;
     int rmsFirstUse = 0;
     float rmsWindowsL = 0, rmsWindowsR = 0, rmsSumL = 0, rmsSumR = 0;
+    LoudnessState loudness;  // of the output as written; measures only once started
 };
 
 }  // namespace varnel

@@ -42,6 +42,7 @@ size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b, MixMeters& m,
         }
         MasterRMS(rms, m.rmsFirstUse, L, R, m.rmsWindowsL, m.rmsWindowsR, m.rmsSumL, m.rmsSumR,
                   s.rmsWindow, 256, n);
+        MeasureLoudness(m.loudness, b.outL.data(), b.outR.data(), n);
         if (s.bits == 16) {
             NUM16STER_TO_CHAR(b.outL.data(), b.outR.data(), b.outBytes.data(), n);
             return size_t(n) * 4;
@@ -65,6 +66,7 @@ size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b, MixMeters& m,
     }
     MasterRMS(rms, m.rmsFirstUse, M, M, m.rmsWindowsL, m.rmsWindowsR, m.rmsSumL, m.rmsSumR,
               s.rmsWindow, 256, n);
+    MeasureLoudness(m.loudness, b.outL.data(), nullptr, n);
     if (s.bits == 16) {
         NUM16MONO_TO_CHAR(b.outL.data(), b.outBytes.data(), n);
         return size_t(n) * 2;

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "mixer/stringout/loudness_lines.hpp"
 #include "mixer/stringout/whole_file.hpp"
 #include "mixer/utilities/limits.hpp"
 
@@ -153,6 +154,11 @@ int CreateTextFiles(ReportInputs& in) {
     }
     Append(text, "Processing time = %.2lf sec\n", double(seconds));
     if (in.verbosity > 2) std::printf("\nProcessing time = %.2lf sec\n", double(seconds));
+    if (in.hasLoudness) {
+        const std::string lines = LoudnessLines(in.loudness);
+        if (in.verbosity >= 1) std::printf("%s", lines.c_str());
+        text += lines;
+    }
     std::fflush(stdout);
 
     int status = 0;

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "mixer/utilities/loudness_meter.hpp"
+
 namespace varnel {
 
 // -20 log10(full / raw) when raw > 0, else `floor`.
@@ -43,6 +45,8 @@ struct ReportInputs {
     std::string bakDir;                   // prefix put in front of the file names as written
     int verbosity = 2;
     int channelsPlusOne = 1;
+    bool hasLoudness = false;             // append the loudness lines at the very end
+    LoudnessFigures loudness;
 };
 
 // File names of the report and the fader copy.

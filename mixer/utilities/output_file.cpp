@@ -87,7 +87,7 @@ bool CreateTempTwin(OutputFile& out, int& err) {
 }  // namespace
 
 bool CreateOutputFile(OutputFile& out, const std::string& path, uint32_t sampleRate, int bits,
-                      int channels, int64_t frames) {
+                      int channels, int64_t frames, bool forceRf64) {
     out.finalPath = path;
     out.tempPath.clear();
     out.file = nullptr;
@@ -114,7 +114,7 @@ bool CreateOutputFile(OutputFile& out, const std::string& path, uint32_t sampleR
     out.buffer.resize(kOutputBufferBytes);
     std::setvbuf(out.file, out.buffer.data(), _IOFBF, out.buffer.size());
 
-    auto header = MAKE_HEADER(sampleRate, bits, channels, frames);
+    const std::vector<uint8_t> header = OutputWavHeader(sampleRate, bits, channels, frames, forceRf64);
     return AppendOutputBytes(out, header.data(), header.size());
 }
 

@@ -25,11 +25,12 @@ struct OutputFile {
 constexpr size_t kOutputBufferBytes = size_t(8) << 20;
 
 // Creates the file's temporary twin (or opens a device target directly),
-// gives it the large buffer and writes the 44-byte header. On failure prints
-// the reason naming `path` and returns false; the caller ends the run with
-// status 2.
+// gives it the large buffer and writes the header: the 44-byte one, or the
+// RF64 one when the data would not fit it (or `forceRf64` asks for it). On
+// failure prints the reason naming `path` and returns false; the caller ends
+// the run with status 2.
 bool CreateOutputFile(OutputFile& out, const std::string& path, uint32_t sampleRate, int bits,
-                      int channels, int64_t frames);
+                      int channels, int64_t frames, bool forceRf64 = false);
 
 // Appends encoded sample bytes; a failed write prints its message and
 // returns false.

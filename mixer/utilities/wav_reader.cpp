@@ -1,6 +1,7 @@
 #include "mixer/utilities/wav_reader.hpp"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -29,18 +30,35 @@ bool ReadAt(std::FILE* f, int64_t pos, uint8_t* out, size_t count) {
     return std::fread(out, 1, count, f) == count;
 }
 
+uint64_t Field64(const uint8_t* p) { return uint64_t(Field32(p)) | uint64_t(Field32(p + 4)) << 32; }
+
 struct ChunkPlaces {
     int64_t format = -1;      // position of the "fmt " identifier
     uint32_t formatSize = 0;
     int64_t data = -1;        // position of the "data" identifier
-    uint32_t dataSize = 0;
+    uint64_t dataSize = 0;
 };
+
+// In an RF64 file a 32-bit size of 0xFFFFFFFF means "see the ds64 chunk".
+constexpr uint32_t kSizeInDs64 = 0xFFFFFFFFu;
+
+// The 64-bit data size of an RF64 file: its "ds64" chunk comes first after
+// "WAVE" and holds the RIFF size, then the data size. -1 when absent.
+int64_t Ds64DataSize(std::FILE* f, int64_t fileSize) {
+    uint8_t ds64[24];
+    if (fileSize < 36 || !ReadAt(f, 12, ds64, 24) || std::memcmp(ds64, "ds64", 4) != 0 ||
+        Field32(ds64 + 4) < 16)
+        return -1;
+    uint64_t size = Field64(ds64 + 16);
+    return size > uint64_t(INT64_MAX) ? INT64_MAX : int64_t(size);
+}
 
 // Walks the RIFF chunk list from the first chunk. A chunk whose declared
 // size runs past the end of the file ends the walk: nothing after it can be
 // trusted. A "data" chunk is still taken in that case (an interrupted
 // recording), the length rule cuts it to what is present.
-ChunkPlaces WalkChunks(std::FILE* f, int64_t fileSize) {
+// `ds64DataSize` (RF64 only, else -1) replaces a data size of 0xFFFFFFFF.
+ChunkPlaces WalkChunks(std::FILE* f, int64_t fileSize, int64_t ds64DataSize) {
     ChunkPlaces places;
     int64_t pos = 12;
     uint8_t head[8];
@@ -49,7 +67,7 @@ ChunkPlaces WalkChunks(std::FILE* f, int64_t fileSize) {
         int64_t next = pos + 8 + int64_t(size) + int64_t(size & 1u);
         if (places.data < 0 && std::memcmp(head, "data", 4) == 0) {
             places.data = pos;
-            places.dataSize = size;
+            places.dataSize = size == kSizeInDs64 && ds64DataSize >= 0 ? uint64_t(ds64DataSize) : size;
         } else if (next > fileSize) {
             break;
         } else if (places.format < 0 && std::memcmp(head, "fmt ", 4) == 0) {
@@ -89,9 +107,12 @@ int GET_ATTRIBUTES(int channel, const std::string& path, TrackHeaders& h) {
 
     uint8_t riff[12];
     ChunkPlaces c;
-    if (fileSize >= 12 && ReadAt(f, 0, riff, 12) && std::memcmp(riff, "RIFF", 4) == 0 &&
-        std::memcmp(riff + 8, "WAVE", 4) == 0)
-        c = WalkChunks(f, fileSize);
+    if (fileSize >= 12 && ReadAt(f, 0, riff, 12) && std::memcmp(riff + 8, "WAVE", 4) == 0) {
+        if (std::memcmp(riff, "RIFF", 4) == 0)
+            c = WalkChunks(f, fileSize, -1);
+        else if (std::memcmp(riff, "RF64", 4) == 0)
+            c = WalkChunks(f, fileSize, Ds64DataSize(f, fileSize));
+    }
     uint8_t fmt[16];
     if (c.format < 0 || c.formatSize < 16 || !ReadAt(f, c.format + 8, fmt, 16)) {
         std::puts("Can't find format chunk in wave file!");
@@ -134,7 +155,7 @@ int GET_ATTRIBUTES(int channel, const std::string& path, TrackHeaders& h) {
     h.dataOffset[channel] = c.data + 8;
 
     int64_t frameBytes = int64_t(h.bytesPerSample[channel]) * channels;
-    int64_t declared = int64_t(c.dataSize) / frameBytes;
+    int64_t declared = int64_t(c.dataSize / uint64_t(frameBytes));
     int64_t available = (fileSize - h.dataOffset[channel]) / frameBytes;
     h.length[channel] = declared < available ? declared : available;
     std::fclose(f);

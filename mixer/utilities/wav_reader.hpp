@@ -24,7 +24,8 @@ struct TrackHeaders {
 // Highest sample rate a track may have.
 constexpr uint32_t kMaxSampleRate = 384000;
 
-// Reads the header of `path` into entry `channel` of `h`. Returns 1 when the
+// Reads the header of `path` (RIFF, or RF64 with the sizes of its ds64
+// chunk) into entry `channel` of `h`. Returns 1 when the
 // file can be mixed, 0 (after printing why) when it cannot; on 0 some fields
 // may already be written and must not be used.
 int GET_ATTRIBUTES(int channel, const std::string& path, TrackHeaders& h);

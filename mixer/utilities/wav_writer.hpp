@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace varnel {
 
@@ -18,6 +19,21 @@ std::array<uint8_t, kWavHeaderBytes> MAKE_HEADER(uint32_t sampleRate, int bits, 
 // True when the data size and the RIFF size of such a file fit 32 bits
 // unsigned (and the arguments describe a file at all).
 bool WavDataFits(int bits, int channels, int64_t frames);
+
+// The 64-bit form for data past 4 GiB: "RF64" with a "ds64" chunk right
+// after "WAVE" that holds the true RIFF and data sizes and the frame count;
+// the 32-bit RIFF and data sizes read 0xFFFFFFFF. 80 bytes.
+constexpr int kRf64HeaderBytes = 80;
+// True when the RF64 sizes (64 bits unsigned) can describe such a file.
+bool Rf64DataFits(int bits, int channels, int64_t frames);
+std::array<uint8_t, kRf64HeaderBytes> MakeRf64Header(uint32_t sampleRate, int bits, int channels,
+                                                     int64_t frames);
+
+// The header an output file gets: the plain 44-byte one whenever the data
+// fit it (so such files stay exactly as before), otherwise the RF64 one.
+// `forceRf64` writes RF64 whatever the length (used by tests).
+std::vector<uint8_t> OutputWavHeader(uint32_t sampleRate, int bits, int channels, int64_t frames,
+                                     bool forceRf64 = false);
 
 // Encoders: each sample keeps its low 16 or 24 bits, stored lowest byte
 // first; a stereo frame is left then right. n below 1 writes nothing.

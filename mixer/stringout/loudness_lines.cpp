@@ -1,0 +1,16 @@
+#include "mixer/stringout/loudness_lines.hpp"
+
+#include <cstdio>
+
+namespace varnel {
+
+std::string LoudnessLines(const LoudnessFigures& f) {
+    char line[4][96];
+    std::snprintf(line[0], sizeof line[0], "Integrated loudness = %.1f LUFS\n", f.integrated);
+    std::snprintf(line[1], sizeof line[1], "Loudness range = %.1f LU\n", f.range);
+    std::snprintf(line[2], sizeof line[2], "True peak L = %.1f dBTP\n", f.truePeakL);
+    std::snprintf(line[3], sizeof line[3], "True peak R = %.1f dBTP\n", f.truePeakR);
+    return std::string(line[0]) + line[1] + line[2] + line[3];
+}
+
+}  // namespace varnel

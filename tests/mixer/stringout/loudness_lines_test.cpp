@@ -1,0 +1,105 @@
+#include "mixer/stringout/loudness_lines.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <regex>
+#include <string>
+
+#include "mixer/stringout/report.hpp"
+#include "support/test_support.hpp"
+
+using namespace varnel;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+
+namespace {
+
+LoudnessFigures Figures(double i, double lra, double l, double r) {
+    LoudnessFigures f;
+    f.integrated = i;
+    f.range = lra;
+    f.truePeakL = l;
+    f.truePeakR = r;
+    return f;
+}
+
+// The smallest report: no channel, 24-bit output, the files in `dir`.
+ReportInputs EmptyMix(const std::string& dir, int verbosity) {
+    ReportInputs in;
+    in.rate = 48000;
+    in.mixName = "m";
+    in.dirMode = 1;
+    in.bakDir = dir + "/";
+    in.verbosity = verbosity;
+    in.hasLoudness = true;
+    in.loudness = Figures(-23.04, 7.25, -1.05, -144.0);
+    return in;
+}
+
+const char* const kLines =
+    "Integrated loudness = -23.0 LUFS\n"
+    "Loudness range = 7.2 LU\n"
+    "True peak L = -1.1 dBTP\n"
+    "True peak R = -144.0 dBTP\n";
+
+}  // namespace
+
+TEST(LoudnessLines, Formats) {
+    struct Case {
+        LoudnessFigures f;
+        const char* text;
+    };
+    const Case cases[] = {
+        {Figures(-23.0, 0.0, 0.0, -0.04),
+         "Integrated loudness = -23.0 LUFS\nLoudness range = 0.0 LU\n"
+         "True peak L = 0.0 dBTP\nTrue peak R = -0.0 dBTP\n"},
+        {Figures(-HUGE_VAL, 0.0, -144.0, -144.0),
+         "Integrated loudness = -inf LUFS\nLoudness range = 0.0 LU\n"
+         "True peak L = -144.0 dBTP\nTrue peak R = -144.0 dBTP\n"},
+        {Figures(-9.96, 15.04, 1.26, 0.5),
+         "Integrated loudness = -10.0 LUFS\nLoudness range = 15.0 LU\n"
+         "True peak L = 1.3 dBTP\nTrue peak R = 0.5 dBTP\n"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(LoudnessLines(c.f), c.text);
+}
+
+TEST(LoudnessLines, CloseTheFileAndTheConsoleReport) {
+    const std::regex time("Processing time = [0-9]+\\.[0-9]{2} sec\n");
+    for (int verbosity : {0, 2, 3}) {
+        TempDir dir;
+        ReportInputs in = EmptyMix(dir.path(), verbosity);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(CreateTextFiles(in), 0);
+        const std::string console = testing::internal::GetCapturedStdout();
+        const std::string stats = ReadFile(dir.file("stats_m.txt"));
+
+        // In the file: after the processing time, as the last lines.
+        const size_t at = stats.rfind("Processing time = ");
+        ASSERT_NE(at, std::string::npos);
+        const std::string tail = stats.substr(at);
+        const size_t timeEnd = tail.find('\n') + 1;
+        EXPECT_TRUE(std::regex_match(tail.substr(0, timeEnd), time)) << tail;
+        EXPECT_EQ(tail.substr(timeEnd), kLines);
+
+        // On the console: last too, and only when the report is printed.
+        if (verbosity == 0) {
+            EXPECT_EQ(console, "");
+        } else {
+            ASSERT_GE(console.size(), std::string(kLines).size());
+            EXPECT_EQ(console.substr(console.size() - std::string(kLines).size()), kLines);
+            EXPECT_EQ(console.find("Processing time") != std::string::npos, verbosity > 2);
+        }
+    }
+}
+
+TEST(LoudnessLines, AbsentWithoutAMeasurement) {
+    TempDir dir;
+    ReportInputs in = EmptyMix(dir.path(), 2);
+    in.hasLoudness = false;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(CreateTextFiles(in), 0);
+    const std::string console = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(console.find("loudness"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir.file("stats_m.txt")).find("loudness"), std::string::npos);
+}
