@@ -1,5 +1,7 @@
 #include "mixer/run/input_stage.hpp"
 
+#include "mixer/utilities/hot_loop.hpp"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -149,7 +151,7 @@ void DELAY_PAN(int f, int n, int channel, const int* pan, const int* delay, cons
     }
 }
 
-void ReadChannelBlock(InputStage& st, int channel, int64_t blockStart, int n, int historySplit,
+VARNEL_HOT_LOOP void ReadChannelBlock(InputStage& st, int channel, int64_t blockStart, int n, int historySplit,
                       double panLaw, int32_t* outL, int32_t* outR) {
     if (n <= 0) return;
     const int c = st.channels[channel];

@@ -1,5 +1,7 @@
 #include "mixer/run/mix_loop.hpp"
 
+#include "mixer/utilities/hot_loop.hpp"
+
 #include <cstdio>
 #include <cstring>
 
@@ -80,7 +82,7 @@ void BlockSetUp(MixRun& run, int64_t s, int n) {
         if (run.routing->vcaActive[size_t(v)]) FillVCA(s, n, v, *run.vcas, *run.playback, b.vcaGain.data());
 }
 
-void ChannelPass(MixRun& run, int64_t s, int n) {
+VARNEL_HOT_LOOP void ChannelPass(MixRun& run, int64_t s, int n) {
     MixBuffers& b = *run.buffers;
     InputStage& in = *run.input;
     EffectSettings& fx = *run.fx;
@@ -169,7 +171,7 @@ void SubmixPass(MixRun& run, int64_t s, int n) {
     }
 }
 
-void BusSumming(MixRun& run, int n) {
+VARNEL_HOT_LOOP void BusSumming(MixRun& run, int n) {
     MixBuffers& b = *run.buffers;
     Routing& rt = *run.routing;
     MixMeters& m = *run.meters;

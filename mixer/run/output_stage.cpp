@@ -1,5 +1,7 @@
 #include "mixer/run/output_stage.hpp"
 
+#include "mixer/utilities/hot_loop.hpp"
+
 #include <cstdlib>
 
 #include "mixer/utilities/numbers.hpp"
@@ -22,7 +24,7 @@ inline void TrackPeak(int32_t v, double& peak, int64_t& pos, int64_t at) {
 
 }  // namespace
 
-size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b, MixMeters& m,
+VARNEL_HOT_LOOP size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b, MixMeters& m,
                           MasterRmsState& rms, int64_t blockStart, int n) {
     const int sh = s.bits == 16 ? 16 : 8;
     int32_t* L = b.masterL.data();

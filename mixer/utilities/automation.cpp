@@ -1,5 +1,7 @@
 #include "mixer/utilities/automation.hpp"
 
+#include "mixer/utilities/hot_loop.hpp"
+
 #include <cmath>
 
 #include "mixer/utilities/block_scan.hpp"
@@ -147,7 +149,7 @@ void ScaleStretch(int32_t* x, int from, int n, double gain) {
 
 // One side of a steady stretch: the side keeps its gain up to its first sign
 // change and takes `gain` from there to the end of the block.
-void ScaleSteadySide(int32_t* x, int from, int n, int& old, double& apply, double gain) {
+VARNEL_HOT_LOOP void ScaleSteadySide(int32_t* x, int from, int n, int& old, double& apply, double gain) {
     if (from >= n) return;
     const int lastSign = Sign(x[n - 1]);
     int i = from;
