@@ -137,7 +137,7 @@ int AutomateSamples(SlotRun& r, int64_t blockStart, int from, int n, int32_t* le
 // reach the 32-bit limits the clamp is left out, so the loop vectorises: the
 // largest product is the largest magnitude times the gain, since rounding
 // keeps the order of the products.
-void ScaleStretch(int32_t* x, int from, int n, double gain) {
+VARNEL_HOT_LOOP void ScaleStretch(int32_t* x, int from, int n, double gain) {
     if (from >= n) return;
     const double top = LargestMagnitude(x + from, n - from) * std::fabs(gain);
     if (top < 2147483647.0) {

@@ -1,5 +1,7 @@
 #include "mixer/utilities/loudness_meter.hpp"
 
+#include "mixer/utilities/hot_loop.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -263,7 +265,7 @@ void StartLoudnessMeter(LoudnessState& m, uint32_t rate, int channels, double fu
     }
 }
 
-void MeasureLoudness(LoudnessState& m, const int32_t* left, const int32_t* right, int n) {
+VARNEL_HOT_LOOP void MeasureLoudness(LoudnessState& m, const int32_t* left, const int32_t* right, int n) {
     if (!m.started) return;
     double scaled[2][kHistory + kScratchFrames];
     int done = 0;

@@ -1,5 +1,7 @@
 #include "mixer/utilities/master_rms.hpp"
 
+#include "mixer/utilities/hot_loop.hpp"
+
 #include <cmath>
 
 namespace varnel {
@@ -23,7 +25,7 @@ void MeterSample(int32_t sample, int divisor, float minWindow, int& oldpolar, in
 
 }  // namespace
 
-void MasterRMS(MasterRmsState& st, int& firstUse, const int32_t* left, const int32_t* right,
+VARNEL_HOT_LOOP void MasterRMS(MasterRmsState& st, int& firstUse, const int32_t* left, const int32_t* right,
                float& windowsL, float& windowsR, float& sumL, float& sumR, float minWindow,
                int divisor, int n) {
     if (firstUse == 0) {
