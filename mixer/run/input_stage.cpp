@@ -88,9 +88,10 @@ bool OpenChannelFile(InputStage& st, int channel, const std::string& path,
     st.bytesPerSample[channel] = h.bytesPerSample[channel];
     st.dataOffset[channel] = h.dataOffset[channel];
     st.trackLength[channel] = h.length[channel];
-    auto& buffer = st.fileBuffer[channel];
-    buffer.resize(size_t(h.bytesPerSample[channel]) * h.channels[channel] * kBlockFrames);
-    std::setvbuf(f, buffer.data(), _IOFBF, buffer.size());
+    // Blocks are read straight into the stage's own buffer, piece by piece,
+    // so a stream buffer would only add a copy through memory the cache
+    // does not hold.
+    std::setvbuf(f, nullptr, _IONBF, 0);
     st.file[channel] = f;
     st.active[channel] = 1;
     return true;
@@ -107,7 +108,6 @@ void CloseInputFiles(InputStage& st) {
         if (!st.file[ch]) continue;
         if (std::fclose(st.file[ch]) != 0) std::puts("Error closing audio file");
         st.file[ch] = nullptr;
-        st.fileBuffer[ch] = std::vector<char>();
     }
 }
 
@@ -170,27 +170,38 @@ VARNEL_HOT_LOOP void ReadChannelBlock(InputStage& st, int channel, int64_t block
         std::fill(outR, outR + f, 0);
     }
 
-    const size_t want = size_t(c) * b * size_t(n - f);
-    size_t got = 0;
     std::FILE* file = st.file[channel];
-    if (file && want > 0) {
+    bool positioned = false;
+    if (file && n > f) {
         std::clearerr(file);
-        if (std::fseek(file, long(position), SEEK_SET) == 0)
-            got = std::fread(st.bytes.data(), 1, want, file);
+        positioned = std::fseek(file, long(position), SEEK_SET) == 0;
     }
-    // A short read leaves silence, never the bytes of an earlier block.
-    std::memset(st.bytes.data() + got, 0, want - got);
+    // Reads frames [from, to) into the byte buffer; a short read leaves
+    // silence, never the bytes of an earlier block.
+    auto readFrames = [&](int from, int to) {
+        const size_t want = size_t(c) * b * size_t(to - from);
+        const size_t got = positioned ? std::fread(st.bytes.data(), 1, want, file) : 0;
+        std::memset(st.bytes.data() + got, 0, want - got);
+    };
 
     const uint8_t* bytes = st.bytes.data();
     if (c == 2) {
-        // One loop per sample format, so the format is not tested per sample.
-        if (b == 3)
-            DecodeStereo24(bytes, f, n, outL, outR);
-        else if (b == 2)
-            DecodeStereo<2, DecodePcm16>(bytes, f, n, outL, outR);
-        else
-            DecodeStereo<4, DecodeFloat32>(bytes, f, n, outL, outR);
+        // Stereo is read and decoded in cache-sized pieces, so the bytes are
+        // still in the cache when they are decoded. One loop per sample
+        // format, so the format is not tested per sample.
+        constexpr int kPieceFrames = 8192;
+        for (int from = f; from < n; from += kPieceFrames) {
+            const int to = std::min(n, from + kPieceFrames);
+            readFrames(from, to);
+            if (b == 3)
+                DecodeStereo24(bytes, from, to, outL, outR);
+            else if (b == 2)
+                DecodeStereo<2, DecodePcm16>(bytes, from, to, outL, outR);
+            else
+                DecodeStereo<4, DecodeFloat32>(bytes, from, to, outL, outR);
+        }
     } else {
+        readFrames(f, n);
         SplitMonoPlanes(st, bytes, f, n, b);
         if (panLaw == 0.0 || st.delayPan[channel] != 0) {
             DELAY_PAN(f, n, channel, st.pan.data(), st.delayFrames.data(), st.A0.data(),

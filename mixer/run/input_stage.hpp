@@ -20,7 +20,6 @@ constexpr int kDelayHistory = 256;  // frames of delay history kept per channel
 struct InputStage {
     // Per channel, indexed by channel number (entry 0 unused).
     std::array<std::FILE*, kChannelTable> file{};
-    std::array<std::vector<char>, kChannelTable> fileBuffer;  // one block of each file
     std::array<int, kChannelTable> channels{};                // 1 or 2
     std::array<int, kChannelTable> bytesPerSample{};          // 2, 3 or 4
     std::array<int64_t, kChannelTable> dataOffset{};
