@@ -53,6 +53,7 @@ struct RunTables {
     MixMeters meters;
     OutputFile out;
     OutputFile tap;
+    DitherRandom dither;  // the dither's generator, seeded from the clock
     std::vector<std::string> paths;  // current track path per channel
 };
 
@@ -201,7 +202,7 @@ int Run(RunTables& r, int argc, char** argv) {
     if (p.verbosity == 2) std::printf("Sample Rate: %u\n", rate);
 
     // 10. Random seed for the dither.
-    std::srand(unsigned(std::time(nullptr) % 3600));
+    SeedDitherRandom(r.dither, unsigned(std::time(nullptr) % 3600));
 
     // 11. Output name.
     if (int st = ReadOutputName(p, MixNameFromScript(script))) return st;
@@ -299,6 +300,7 @@ int Run(RunTables& r, int argc, char** argv) {
     run.meters = &r.meters;
     run.out = &r.out;
     run.tap = r.tap.file ? &r.tap : nullptr;
+    run.dither = &r.dither;
     r.meters.peakOutPosL = r.meters.peakOutPosR = window.start;
     StartLoudnessMeter(r.meters.loudness, rate, outChannels, p.outBits == 16 ? 32768.0 : 8388608.0);
     if (int st = RunMixingLoop(run)) return st;

@@ -87,7 +87,7 @@ int MasterStage(MixRun& run, int64_t s, int n) {
                           b.masterR.data());
     }
 
-    size_t bytes = ConvertMasterBlock(run.output, b, m, run.processors->masterRms, s, n);
+    size_t bytes = ConvertMasterBlock(run.output, b, m, run.processors->masterRms, *run.dither, s, n);
     if (!AppendOutputBytes(*run.out, b.outBytes.data(), bytes)) return 2;
     if (run.tap && rv.tapMode != 0 && (fx.master.sendsRev || rv.roomActive)) return WriteTapBlock(run, n);
     return 0;

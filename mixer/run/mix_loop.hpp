@@ -36,6 +36,7 @@ struct MixRun {
     MixMeters* meters = nullptr;
     OutputFile* out = nullptr;
     OutputFile* tap = nullptr;  // null without a tap file
+    DitherRandom* dither = nullptr;
 };
 
 // Mixes the whole window. Returns 0, or the exit status after a fatal error

@@ -12,7 +12,9 @@ namespace varnel {
 namespace {
 
 // One dither value in whole output steps, uniform over offset - (0..span-1).
-inline int32_t DitherStep(const OutputSettings& s) { return s.ditherOffset - (std::rand() % s.ditherSpan); }
+inline int32_t DitherStep(const OutputSettings& s, DitherRandom& random) {
+    return s.ditherOffset - (NextDitherRandom(random) % s.ditherSpan);
+}
 
 inline void TrackPeak(int32_t v, double& peak, int64_t& pos, int64_t at) {
     double a = v < 0 ? -double(v) : double(v);
@@ -25,15 +27,16 @@ inline void TrackPeak(int32_t v, double& peak, int64_t& pos, int64_t at) {
 }  // namespace
 
 VARNEL_HOT_LOOP size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b, MixMeters& m,
-                          MasterRmsState& rms, int64_t blockStart, int n) {
+                          MasterRmsState& rms, DitherRandom& random, int64_t blockStart,
+                          int n) {
     const int sh = s.bits == 16 ? 16 : 8;
     int32_t* L = b.masterL.data();
     int32_t* R = b.masterR.data();
     if (!s.mono) {
         for (int i = 0; i < n; ++i) {
             if (s.dither != 0) {
-                int32_t dL = DitherStep(s);
-                int32_t dR = DitherStep(s);
+                int32_t dL = DitherStep(s, random);
+                int32_t dR = DitherStep(s, random);
                 L[i] = SatAdd32(L[i], dL * (int32_t(1) << sh));
                 R[i] = SatAdd32(R[i], dR * (int32_t(1) << sh));
             }
@@ -56,7 +59,7 @@ VARNEL_HOT_LOOP size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b
     int32_t* M = b.monoSum.data();
     for (int i = 0; i < n; ++i) {
         int32_t v = TruncToInt32(double(L[i]) * s.monoGain + double(R[i]) * s.monoGain);
-        if (s.dither != 0) v = SatAdd32(v, DitherStep(s) * (int32_t(1) << sh));
+        if (s.dither != 0) v = SatAdd32(v, DitherStep(s, random) * (int32_t(1) << sh));
         M[i] = v;
         int32_t o = ShiftTowardZero(v, sh);
         b.outL[size_t(i)] = o;

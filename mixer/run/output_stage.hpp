@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "mixer/run/mix_buffers.hpp"
+#include "mixer/utilities/dither_random.hpp"
 #include "mixer/utilities/master_rms.hpp"
 
 namespace varnel {
@@ -23,7 +24,7 @@ struct OutputSettings {
 // Converts master L/R of one block (n frames starting at absolute sample
 // `blockStart`) into b.outBytes; returns the number of bytes to write.
 size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b, MixMeters& m,
-                          MasterRmsState& rms, int64_t blockStart, int n);
+                          MasterRmsState& rms, DitherRandom& random, int64_t blockStart, int n);
 
 // Rounds a bus-scale sample toward zero to the output width (shift 8 or 16).
 inline int32_t ShiftTowardZero(int32_t v, int sh) {
