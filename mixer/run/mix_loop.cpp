@@ -238,45 +238,53 @@ void Progress(MixRun& run, int64_t s, int64_t q1, int64_t half, int64_t q3, int&
 
 }  // namespace
 
+namespace {
+
+// The reverb input filters on one reverb's summed sends: high-pass, then
+// low-pass, each with its own memory (stages hp and lp of that reverb).
+void FilterSends(MixRun& run, int64_t s, int n, double* L, double* R, int hpStage, int lpStage) {
+    ReverbSettings& rv = run.fx->reverb;
+    RevEqState& st = run.processors->revEq;
+    if (rv.rhpOn)
+        Rev_EQ(st, n, s, hpStage, L, R, rv.rhp.b0, rv.rhp.b1, rv.rhp.b2, rv.rhp.a1, rv.rhp.a2,
+               rv.revEqFirstUse[hpStage]);
+    if (rv.rlpOn)
+        Rev_EQ(st, n, s, lpStage, L, R, rv.rlp.b0, rv.rlp.b1, rv.rlp.b2, rv.rlp.a1, rv.rlp.a2,
+               rv.revEqFirstUse[lpStage]);
+}
+
+void SendPeaks(MixMeters& m, int slot, const double* L, const double* R, int n) {
+    for (int i = 0; i < n; ++i) {
+        UpdatePeak(m.peakL[slot], L[i]);
+        UpdatePeak(m.peakR[slot], R[i]);
+    }
+}
+
+}  // namespace
+
 int RunReverbs(MixRun& run, int64_t s, int n, bool tap, bool room, bool sendPeaks) {
     MixBuffers& b = *run.buffers;
-    EffectSettings& fx = *run.fx;
-    ReverbSettings& rv = fx.reverb;
+    ReverbSettings& rv = run.fx->reverb;
     ProcessorStates& ps = *run.processors;
-    MixMeters& m = *run.meters;
     if (tap) {
-        if (rv.rhpOn)
-            Rev_EQ(ps.revEq, n, s, kTapRevHighPass, b.trevSendL.data(), b.trevSendR.data(), rv.rhp.b0,
-                   rv.rhp.b1, rv.rhp.b2, rv.rhp.a1, rv.rhp.a2, rv.revEqFirstUse[kTapRevHighPass]);
-        if (rv.rlpOn)
-            Rev_EQ(ps.revEq, n, s, kTapRevLowPass, b.trevSendL.data(), b.trevSendR.data(), rv.rlp.b0,
-                   rv.rlp.b1, rv.rlp.b2, rv.rlp.a1, rv.rlp.a2, rv.revEqFirstUse[kTapRevLowPass]);
+        FilterSends(run, s, n, b.trevSendL.data(), b.trevSendR.data(), kTapRevHighPass,
+                    kTapRevLowPass);
         int st = DiscreteReverb(ps.tap, kBlockFrames, rv.tapFirstUse, n, run.rate, b.trevSendL.data(),
                                 b.trevSendR.data(), rv.tapSize, b.carryL.data(), b.carryR.data(),
                                 b.returnL.data(), b.returnR.data(), rv.tapCount, rv.posX, rv.posY,
                                 rv.posZ);
         if (st != 0) return st;
-        for (int i = 0; sendPeaks && i < n; ++i) {
-            UpdatePeak(m.peakL[kTapSendSlot], b.trevSendL[size_t(i)]);
-            UpdatePeak(m.peakR[kTapSendSlot], b.trevSendR[size_t(i)]);
-        }
+        if (sendPeaks) SendPeaks(*run.meters, kTapSendSlot, b.trevSendL.data(), b.trevSendR.data(), n);
     }
     if (room) {
-        if (rv.rhpOn)
-            Rev_EQ(ps.revEq, n, s, kRoomRevHighPass, b.revSendL.data(), b.revSendR.data(), rv.rhp.b0,
-                   rv.rhp.b1, rv.rhp.b2, rv.rhp.a1, rv.rhp.a2, rv.revEqFirstUse[kRoomRevHighPass]);
-        if (rv.rlpOn)
-            Rev_EQ(ps.revEq, n, s, kRoomRevLowPass, b.revSendL.data(), b.revSendR.data(), rv.rlp.b0,
-                   rv.rlp.b1, rv.rlp.b2, rv.rlp.a1, rv.rlp.a2, rv.revEqFirstUse[kRoomRevLowPass]);
+        FilterSends(run, s, n, b.revSendL.data(), b.revSendR.data(), kRoomRevHighPass,
+                    kRoomRevLowPass);
         int st = RecurseReverb(ps.room, rv.roomFirstUse, n, run.rate, b.revSendL.data(),
                                b.revSendR.data(), rv.roomSize, b.carryL.data(), b.carryR.data(),
                                b.returnL.data(), b.returnR.data(), rv.posX, rv.posY, rv.posZ,
                                rv.width);
         if (st != 0) return st;
-        for (int i = 0; sendPeaks && i < n; ++i) {
-            UpdatePeak(m.peakL[kRevSendSlot], b.revSendL[size_t(i)]);
-            UpdatePeak(m.peakR[kRevSendSlot], b.revSendR[size_t(i)]);
-        }
+        if (sendPeaks) SendPeaks(*run.meters, kRevSendSlot, b.revSendL.data(), b.revSendR.data(), n);
     }
     return 0;
 }
