@@ -9,6 +9,7 @@
 
 #include "mixer/utilities/limits.hpp"
 #include "mixer/utilities/numbers.hpp"
+#include "mixer/utilities/start_offsets.hpp"
 
 namespace varnel {
 
@@ -85,15 +86,15 @@ int64_t ReadTimeFields(Tokenizer& t, int fields, double rate) {
     // Slots: minutes, seconds, milliseconds; which ones a line carries
     // depends on the field count.
     static constexpr int kSlotsFor[4][3] = {{1, -1, -1}, {1, -1, -1}, {0, 1, -1}, {0, 1, 2}};
-    float part[3] = {0.0f, 0.0f, 0.0f};
+    double part[3] = {0.0, 0.0, 0.0};
     if (fields < 1 || fields > 3) fields = 3;
     for (int i = 0; i < fields; ++i) {
         std::string_view v;
         if (!NextToken(t, i == fields - 1 ? kLineDelim : kTabDelim, v)) break;
-        part[kSlotsFor[fields][i]] = float(ReadDecimal(v));
+        part[kSlotsFor[fields][i]] = ReadDecimal(v);
     }
-    float sum = part[0] * 60.0f + part[1] + part[2] / 1000.0f;
-    return TruncToInt64(double(sum) * rate);
+    // The same sum as the "offset" preference and the fader file's times.
+    return TruncToInt64(ClockSeconds(part[0], part[1], part[2]) * rate);
 }
 
 void DitherRange(int depth, int& offset, int& span) {
