@@ -38,14 +38,28 @@ inline double ReleaseGain(int k, int release, double ratio) {
 
 // A compressor's settings made safe for the gain law, with the threshold
 // kept exact in double precision (bus thresholds reach 2,147,483,647).
+// The gain tables, where the caller has them, hold the same values for
+// steps 0..attack and 0..release.
 struct SwitchedLaw {
     int attack, release;
     double ratio, threshold, halfThreshold;
+    const double* attackGains = nullptr;
+    const double* releaseGains = nullptr;
 };
 
 inline SwitchedLaw MakeLaw(int attack, int release, double ratio, int threshold) {
     const double thr = threshold;
     return {SafeSpan(attack), SafeSpan(release), SafeRatio(ratio), thr, thr * 0.5};
+}
+
+inline double LawAttackGain(const SwitchedLaw& law, int k) {
+    if (law.attackGains && unsigned(k) <= unsigned(law.attack)) return law.attackGains[k];
+    return AttackGain(k, law.attack, law.ratio);
+}
+
+inline double LawReleaseGain(const SwitchedLaw& law, int k) {
+    if (law.releaseGains && unsigned(k) <= unsigned(law.release)) return law.releaseGains[k];
+    return ReleaseGain(k, law.release, law.ratio);
 }
 
 // One attack frame: returns the gain of the current step, advances the step
@@ -57,7 +71,7 @@ inline double AttackStep(int& state, int& count, const SwitchedLaw& law) {
     } else {
         state = kCompHolding;
     }
-    return AttackGain(k, law.attack, law.ratio);
+    return LawAttackGain(law, k);
 }
 
 // One release frame: returns the gain of the current step. The step moves on
@@ -71,7 +85,7 @@ inline double ReleaseStep(int& state, int& count, const SwitchedLaw& law, bool q
         count = k - 1;
     }
     if (count > law.release) state = kCompIdle;
-    return ReleaseGain(k, law.release, law.ratio);
+    return LawReleaseGain(law, k);
 }
 
 // Polarity +1 for samples >= 0 (negative zero too), -1 below.

@@ -21,7 +21,9 @@ void ClosePeak(bool changed, double& newpeak, double& oldpeak) {
 void PEAKCOMPRESSOR(PeakCompState& st, int slot, int& state, int n, double* left, double* right,
                     int attack, int release, double ratio, int threshold) {
     if (slot < 0 || slot >= kFxSlots) return;
-    const SwitchedLaw law = MakeLaw(attack, release, ratio, threshold);
+    SwitchedLaw law = MakeLaw(attack, release, ratio, threshold);
+    law.attackGains = FindFade(st.fades, law.attack, law.ratio, false);
+    law.releaseGains = FindFade(st.fades, law.release, law.ratio, true);
     const double thr = law.threshold;
     int& attackCount = st.attackCount[slot];
     int& releaseCount = st.releaseCount[slot];

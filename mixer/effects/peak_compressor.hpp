@@ -3,6 +3,7 @@
 // by the peak of each half-cycle.
 #pragma once
 
+#include "mixer/effects/fade_tables.hpp"
 #include "mixer/effects/gain_ramp.hpp"
 #include "mixer/utilities/limits.hpp"
 
@@ -16,6 +17,7 @@ struct PeakCompState {
     double newpeakL[kFxSlots], newpeakR[kFxSlots];     // peak of the running half-cycle
     double oldpeakL[kFxSlots], oldpeakR[kFxSlots];     // peak of the last completed half-cycle
     int passTL[kFxSlots], passTR[kFxSlots];            // consecutive quiet half-cycles
+    FadeTables fades;                                  // attack and release gains
 };
 
 // Processes n frames in place; `state` as for RMSCOMPRESSOR. Ratios below 1

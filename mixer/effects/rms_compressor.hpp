@@ -2,6 +2,7 @@
 // the RMS level of each half-cycle of the waveform.
 #pragma once
 
+#include "mixer/effects/fade_tables.hpp"
 #include "mixer/effects/gain_ramp.hpp"
 #include "mixer/utilities/limits.hpp"
 
@@ -17,6 +18,7 @@ struct RmsCompState {
     double oldpolarL[kFxSlots], oldpolarR[kFxSlots];
     int attackCount[kFxSlots], releaseCount[kFxSlots];
     int passTL[kFxSlots], passTR[kFxSlots];         // consecutive quiet half-cycles
+    FadeTables fades;                               // attack and release gains
 };
 
 // Processes n frames in place. attack and release are in samples, ratio is

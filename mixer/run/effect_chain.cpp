@@ -1,11 +1,40 @@
 #include "mixer/run/effect_chain.hpp"
 
+#include <algorithm>
+
+#include "mixer/effects/filter_cascade.hpp"
 #include "mixer/effects/limiter.hpp"
 #include "mixer/utilities/numbers.hpp"
 
 namespace varnel {
 
 namespace {
+
+// Frames per pass of the chain: both sides of a tile in work samples stay in
+// the first-level cache while every effect runs over them in turn. All the
+// processors are sample by sample, so the tiles give the same result as one
+// pass per effect over the whole block.
+constexpr int kChainTile = 1024;
+
+// The slot's enabled effects in the order they run.
+struct ChainPlan {
+    int count = 0;
+    int effect[kChainEffects];
+};
+
+ChainPlan PlanChain(int slot, const EffectSettings& fx, bool withLimiter) {
+    ChainPlan plan;
+    for (int p = kFirstPosition; p <= kLastPosition; ++p)
+        for (int e = 0; e < kChainEffects; ++e) {
+            if (e == kLim && !withLimiter) continue;
+            if (fx.position[e][slot] == p && EffectEnabled(fx, e, slot)) plan.effect[plan.count++] = e;
+        }
+    return plan;
+}
+
+bool IsFilter(int effect) { return effect >= kHp && effect <= kLshelf; }
+
+int EqStage(int effect) { return effect - kBand1 + 1; }   // 1..4 bands, 5 high shelf, 6 low shelf
 
 void RunOne(int effect, int slot, int64_t blockStart, int n, double* L, double* R,
             EffectSettings& fx, ProcessorStates& ps) {
@@ -20,7 +49,7 @@ void RunOne(int effect, int slot, int64_t blockStart, int n, double* L, double* 
     case kBand4:
     case kHshelf:
     case kLshelf: {
-        int stage = effect - kBand1 + 1;  // 1..4 bands, 5 high shelf, 6 low shelf
+        const int stage = EqStage(effect);
         const Biquad& c = fx.eq[stage][slot];
         EQ(ps.eq, n, blockStart, slot, stage, L, R, c.b0, c.b1, c.b2, c.a1, c.a2,
            fx.eqFirstUse[stage][slot]);
@@ -47,17 +76,92 @@ void RunOne(int effect, int slot, int64_t blockStart, int n, double* L, double* 
     }
 }
 
+// A run of filters can share one pass once every one of them is past its
+// start-up (the start-up frames seed the memories and pass unchanged).
+bool Settled(int effect, int slot, const EffectSettings& fx) {
+    if (effect == kHp) return fx.hpFirstUse[slot] != 0;
+    return fx.eqFirstUse[EqStage(effect)][slot] >= 2;
+}
+
+CascadeStage MakeStage(int effect, int slot, const EffectSettings& fx, ProcessorStates& ps) {
+    CascadeStage st{};
+    if (effect == kHp) {
+        HpfState& h = ps.hpf;
+        st = {true, {fx.hpFeedback[slot], fx.hpInput[slot], 0, 0, 0},
+              {&h.OldXL[slot], &h.OldYL[slot], nullptr, nullptr},
+              {&h.OldXR[slot], &h.OldYR[slot], nullptr, nullptr}};
+        return st;
+    }
+    const int k = EqStage(effect);
+    const Biquad& c = fx.eq[k][slot];
+    EqState& q = ps.eq;
+    st = {false, {c.b0, c.b1, c.b2, c.a1, c.a2},
+          {&q.in1L[slot][k], &q.in2L[slot][k], &q.out1L[slot][k], &q.out2L[slot][k]},
+          {&q.in1R[slot][k], &q.in2R[slot][k], &q.out1R[slot][k], &q.out2R[slot][k]}};
+    return st;
+}
+
+// Runs the plan's effects first..last-1 that form a run of filters; returns
+// the index after the run.
+int RunFilters(const ChainPlan& plan, int first, int slot, int64_t blockStart, int n, double* L,
+               double* R, EffectSettings& fx, ProcessorStates& ps) {
+    int last = first;
+    bool settled = true;
+    while (last < plan.count && IsFilter(plan.effect[last])) {
+        settled = settled && Settled(plan.effect[last], slot, fx);
+        ++last;
+    }
+    if (!settled) {
+        for (int k = first; k < last; ++k) RunOne(plan.effect[k], slot, blockStart, n, L, R, fx, ps);
+        return last;
+    }
+    CascadeStage stages[kMaxCascadeStages];
+    int count = 0;
+    for (int k = first; k < last; ++k) stages[count++] = MakeStage(plan.effect[k], slot, fx, ps);
+    FilterCascade(stages, count, L, R, n);
+    return last;
+}
+
+void RunPlan(const ChainPlan& plan, int slot, int64_t blockStart, int n, double* L, double* R,
+             EffectSettings& fx, ProcessorStates& ps) {
+    for (int k = 0; k < plan.count;) {
+        if (IsFilter(plan.effect[k])) {
+            k = RunFilters(plan, k, slot, blockStart, n, L, R, fx, ps);
+        } else {
+            RunOne(plan.effect[k], slot, blockStart, n, L, R, fx, ps);
+            ++k;
+        }
+    }
+}
+
+void ToWork(const int32_t* L, const int32_t* R, double* wL, double* wR, int n) {
+    for (int i = 0; i < n; ++i) {
+        wL[i] = double(L[i]);
+        wR[i] = double(R[i]);
+    }
+}
+
 }  // namespace
 
 void RunEffectChain(int slot, int64_t blockStart, int n, double* left, double* right,
                     EffectSettings& fx, ProcessorStates& ps, bool withLimiter) {
     if (slot < 0 || slot >= kFxSlots) return;
-    for (int p = kFirstPosition; p <= kLastPosition; ++p)
-        for (int e = 0; e < kChainEffects; ++e) {
-            if (e == kLim && !withLimiter) continue;
-            if (fx.position[e][slot] == p && EffectEnabled(fx, e, slot))
-                RunOne(e, slot, blockStart, n, left, right, fx, ps);
-        }
+    const ChainPlan plan = PlanChain(slot, fx, withLimiter);
+    for (int t = 0; t < n; t += kChainTile)
+        RunPlan(plan, slot, blockStart + t, std::min(kChainTile, n - t), left + t, right + t, fx, ps);
+}
+
+void RunStripEffects(int slot, int64_t blockStart, int n, int32_t* L, int32_t* R, double* workL,
+                     double* workR, EffectSettings& fx, ProcessorStates& ps, double postGain,
+                     double fullScale, int& clipFlag) {
+    if (slot < 0 || slot >= kFxSlots) return;
+    const ChainPlan plan = PlanChain(slot, fx, true);
+    for (int t = 0; t < n; t += kChainTile) {
+        const int m = std::min(kChainTile, n - t);
+        ToWork(L + t, R + t, workL, workR, m);
+        RunPlan(plan, slot, blockStart + t, m, workL, workR, fx, ps);
+        ReturnFromEffects(workL, workR, m, postGain, fullScale, clipFlag, L + t, R + t);
+    }
 }
 
 void ReturnFromEffects(double* L, double* R, int n, double postGain, double fullScale,

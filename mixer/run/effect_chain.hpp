@@ -35,6 +35,13 @@ struct ProcessorStates {
 void RunEffectChain(int slot, int64_t blockStart, int n, double* left, double* right,
                     EffectSettings& fx, ProcessorStates& ps, bool withLimiter);
 
+// A channel's or submix's effects on its integer block: converts to work
+// samples, runs the chain and returns the result (ReturnFromEffects), one
+// cache-sized tile at a time. workL/workR hold at least one tile.
+void RunStripEffects(int slot, int64_t blockStart, int n, int32_t* L, int32_t* R, double* workL,
+                     double* workR, EffectSettings& fx, ProcessorStates& ps, double postGain,
+                     double fullScale, int& clipFlag);
+
 // Post-effects gain, clip test against ±fullScale and truncation back into
 // the integer block (saturating where a value leaves the 32-bit range).
 void ReturnFromEffects(double* workL, double* workR, int n, double postGain, double fullScale,

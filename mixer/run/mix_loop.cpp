@@ -47,13 +47,6 @@ inline void AddToMaster(int32_t* master, const int32_t* x, int n, int& clip) {
     if (overflow >> 31) clip = 1;
 }
 
-void ToWork(const int32_t* L, const int32_t* R, double* wL, double* wR, int n) {
-    for (int i = 0; i < n; ++i) {
-        wL[i] = double(L[i]);
-        wR[i] = double(R[i]);
-    }
-}
-
 void BlockSetUp(MixRun& run, int64_t s, int n) {
     MixBuffers& b = *run.buffers;
     const ReverbSettings& rv = run.fx->reverb;
@@ -100,11 +93,8 @@ VARNEL_HOT_LOOP void ChannelPass(MixRun& run, int64_t s, int n) {
         if (!in.active[size_t(ch)] || in.trackStart[size_t(ch)] >= s + n) continue;
         ReadChannelBlock(in, ch, s, n, h, fs.panLaw, L, R);
         if (fx.hasEffects[ch]) {
-            ToWork(L, R, b.workL.data(), b.workR.data(), n);
-            RunEffectChain(ch, s, n, b.workL.data(), b.workR.data(), fx, *run.processors, true);
-            if (n > 0)
-                ReturnFromEffects(b.workL.data(), b.workR.data(), n, fs.postGain[size_t(ch)],
-                                  kChannelFullScale, m.clip[ch], L, R);
+            RunStripEffects(ch, s, n, L, R, b.workL.data(), b.workR.data(), fx, *run.processors,
+                            fs.postGain[size_t(ch)], kChannelFullScale, m.clip[ch]);
         }
         // A track that starts inside this block is faded from its first
         // frame: its fader was placed at its start, and the zeros before it
@@ -162,12 +152,9 @@ void SubmixPass(MixRun& run, int64_t s, int n) {
     for (int k = 1; k < kBuses; ++k) {
         int slot = kSubmixBase + k;
         if (!fx.hasEffects[slot] || !rt.busActive[size_t(k)]) continue;
-        ToWork(b.busL[k].data(), b.busR[k].data(), b.workL.data(), b.workR.data(), n);
-        RunEffectChain(slot, s, n, b.workL.data(), b.workR.data(), fx, *run.processors, true);
-        if (n > 0)
-            ReturnFromEffects(b.workL.data(), b.workR.data(), n, fs.postGain[size_t(slot)],
-                              kBusFullScale, run.meters->clip[slot], b.busL[k].data(),
-                              b.busR[k].data());
+        RunStripEffects(slot, s, n, b.busL[k].data(), b.busR[k].data(), b.workL.data(),
+                        b.workR.data(), fx, *run.processors, fs.postGain[size_t(slot)],
+                        kBusFullScale, run.meters->clip[slot]);
     }
 }
 
