@@ -4,6 +4,7 @@
 
 #include "mixer/effects/filter_cascade.hpp"
 #include "mixer/effects/limiter.hpp"
+#include "mixer/utilities/hot_loop.hpp"
 #include "mixer/utilities/numbers.hpp"
 
 namespace varnel {
@@ -164,17 +165,22 @@ void RunStripEffects(int slot, int64_t blockStart, int n, int32_t* L, int32_t* R
     }
 }
 
-void ReturnFromEffects(double* L, double* R, int n, double postGain, double fullScale,
-                       int& clipFlag, int32_t* outL, int32_t* outR) {
+VARNEL_HOT_LOOP void ReturnFromEffects(double* L, double* R, int n, double postGain,
+                                       double fullScale, int& clipFlag, int32_t* outL,
+                                       int32_t* outR) {
     if (postGain != 1.0)
         for (int i = 0; i < n; ++i) {
             L[i] *= postGain;
             R[i] *= postGain;
         }
+    if (clipFlag == 0) {
+        int over = 0;
+        for (int i = 0; i < n; ++i)
+            over |= (L[i] > fullScale) | (R[i] > fullScale) | (L[i] < -fullScale) |
+                    (R[i] < -fullScale);
+        if (over) clipFlag = 1;
+    }
     for (int i = 0; i < n; ++i) {
-        if (clipFlag == 0 && (L[i] > fullScale || R[i] > fullScale || L[i] < -fullScale ||
-                              R[i] < -fullScale))
-            clipFlag = 1;
         outL[i] = TruncToInt32(L[i]);
         outR[i] = TruncToInt32(R[i]);
     }

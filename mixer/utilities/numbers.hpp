@@ -17,12 +17,12 @@ double ReadDecimal(std::string_view field);
 int ReadInteger(std::string_view field);
 
 // Truncation toward zero, clamped to the target range; NaN gives 0.
-// TruncToInt32 is inline: the sample loops call it for every sample.
+// TruncToInt32 is inline and written with selects only: the sample loops
+// call it for every sample and vectorise with it.
 inline int32_t TruncToInt32(double v) {
-    if (std::isnan(v)) return 0;
-    if (v >= 2147483647.0) return INT32_MAX;
-    if (v <= -2147483648.0) return INT32_MIN;
-    return int32_t(v);
+    const double high = v >= 2147483647.0 ? 2147483647.0 : v;
+    const double clamped = high <= -2147483648.0 ? -2147483648.0 : high;
+    return int32_t(clamped == clamped ? clamped : 0.0);   // NaN reads as 0
 }
 int64_t TruncToInt64(double v);
 
