@@ -15,7 +15,7 @@ typedef double Pair __attribute__((vector_size(16)));
 typedef int64_t PairBits __attribute__((vector_size(16)));
 
 // Biquads fused in one loop; more would not fit the registers.
-constexpr int kGroupBiquads = 4;
+constexpr int kGroupBiquads = 2;
 
 // Frames interleaved per pass (16 KiB, so they stay in the first-level cache).
 constexpr int kCascadeFrames = 1024;
@@ -26,15 +26,23 @@ inline Pair Both(double v) { return Pair{v, v}; }
 // becomes +0.0001, -0.0001 < v < 0 becomes -0.0001, anything else (NaN too)
 // stays.
 [[gnu::always_inline]] inline Pair Lift(Pair x) {
+    const Pair floor = Both(0.0001);
+    const PairBits negative = (PairBits)(x < Both(0.0));   // false for -0.0 and NaN
+#if defined(__SSE2__)
+    // maxpd(a, b) is a > b ? a : b and minpd(a, b) is a < b ? a : b, so a NaN
+    // in x comes back unchanged.
+    const PairBits up = (PairBits)__builtin_ia32_maxpd(floor, x);
+    const PairBits down = (PairBits)__builtin_ia32_minpd(-floor, x);
+    return (Pair)((negative & down) | (~negative & up));
+#else
     const PairBits bits = (PairBits)x;
     const PairBits magnitudeBits = {INT64_MAX, INT64_MAX};
     const PairBits signBit = {INT64_MIN, INT64_MIN};
-    const Pair floor = Both(0.0001);
     const Pair magnitude = (Pair)(bits & magnitudeBits);
-    const PairBits small = (PairBits)(magnitude < floor);        // false for NaN
-    const PairBits negative = (PairBits)(x < Both(0.0));         // false for -0.0
+    const PairBits small = (PairBits)(magnitude < floor);   // false for NaN
     const PairBits lifted = (PairBits)floor | (negative & signBit);
     return (Pair)((small & lifted) | (~small & bits));
+#endif
 }
 
 struct HighPassPair {
@@ -104,26 +112,43 @@ struct Group {
     }
 };
 
-// The stages run skewed: in step i, stage k filters frame i - k, which stage
-// k - 1 finished in step i - 1. The stages' recursions are then independent
-// within a step and overlap, while every stage still sees its frames in
-// order and each frame passes the stages in order.
+// Stage k of step i filters frame i - k, taking the frame stage k - 1
+// filtered in step i - 1 straight from a register. Within a step the
+// stages' recursions are independent and overlap, while every stage still
+// sees its frames in order and each frame passes the stages in order. The
+// stages of a step run from the last to the first, so each reads its
+// predecessor's output before the predecessor moves on.
+template <int kStage, bool kEdge, class G>
+[[gnu::always_inline]] inline void StageAt(G& g, Pair* z, Pair* x, int i, int n) {
+    if constexpr (kEdge)
+        if (i - kStage < 0 || i - kStage >= n) return;
+    Pair in;
+    if constexpr (kStage == 0) {
+        in = x[i];
+    } else {
+        in = z[kStage - 1];
+    }
+    z[kStage] = g.template Step<kStage>(in);
+    if constexpr (kStage == G::kStages - 1) x[i - kStage] = z[kStage];
+}
+
+template <bool kEdge, class G, int... r>
+[[gnu::always_inline]] inline void StepAll(G& g, Pair* z, Pair* x, int i, int n,
+                                           std::integer_sequence<int, r...>) {
+    (StageAt<G::kStages - 1 - r, kEdge>(g, z, x, i, n), ...);
+}
+
 template <bool kHighPass, int kBiquads>
 [[gnu::always_inline]] inline void CascadeGroup(const CascadeStage* stages, Pair* x, int n) {
     using G = Group<kHighPass, kBiquads>;
     constexpr int kStages = G::kStages;
+    constexpr auto order = std::make_integer_sequence<int, kStages>{};
     G g(stages);
-    const auto edge = [&]<int... k>(int i, std::integer_sequence<int, k...>) {
-        ((i - k >= 0 && i - k < n ? (void)(x[i - k] = g.template Step<k>(x[i - k])) : (void)0), ...);
-    };
-    const auto full = [&]<int... k>(int i, std::integer_sequence<int, k...>) {
-        ((x[i - k] = g.template Step<k>(x[i - k])), ...);
-    };
-    constexpr auto stagesSeq = std::make_integer_sequence<int, kStages>{};
+    Pair z[kStages] = {};
     int i = 0;
-    for (; i < kStages - 1 && i < n + kStages - 1; ++i) edge(i, stagesSeq);
-    for (; i < n; ++i) full(i, stagesSeq);
-    for (; i < n + kStages - 1; ++i) edge(i, stagesSeq);
+    for (; i < kStages - 1 && i < n + kStages - 1; ++i) StepAll<true>(g, z, x, i, n, order);
+    for (; i < n; ++i) StepAll<false>(g, z, x, i, n, order);
+    for (; i < n + kStages - 1; ++i) StepAll<true>(g, z, x, i, n, order);
     g.Store(stages);
 }
 
