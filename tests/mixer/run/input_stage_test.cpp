@@ -91,6 +91,31 @@ TEST(InputStage, DecodesEachFormat) {
     }
 }
 
+// Every frame of a 24-bit stereo track, whatever its position in the
+// decoder's groups and read pieces: values with every byte pattern, a start
+// that leaves an odd number of frames and pieces of 8192 frames crossed.
+TEST(InputStage, Stereo24EveryFrameAcrossPieces) {
+    TempDir dir;
+    std::string path = dir.file("s24.wav");
+    std::vector<int32_t> raw;
+    uint32_t seed = 7;
+    const int frames = 20011;
+    for (int i = 0; i < 2 * frames; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const int32_t v = int32_t(seed >> 8) - 8388608;   // the whole 24-bit range
+        raw.push_back(i < 4 ? (i % 2 ? -8388608 : 8388607) : v);
+    }
+    testsupport::WriteWavPcm(path, 48000, 2, 24, raw);
+    Stage s(path);
+    s.st->trackStart[1] = 3;
+    s.Read(0, frames + 3);
+    for (int i = 0; i < frames; ++i) {
+        ASSERT_EQ(s.L[size_t(i) + 3], raw[2 * size_t(i)]) << i;
+        ASSERT_EQ(s.R[size_t(i) + 3], raw[2 * size_t(i) + 1]) << i;
+    }
+    EXPECT_TRUE(s.Silent(0, 3));
+}
+
 TEST(InputStage, TrackStartingInsideTheBlock) {
     TempDir dir;
     std::string path = dir.file("late.wav");
