@@ -1,8 +1,10 @@
 #include "mixer/run/output_stage.hpp"
 
-#include "mixer/utilities/hot_loop.hpp"
-
+#include <cstdint>
 #include <cstdlib>
+
+#include "mixer/utilities/block_scan.hpp"
+#include "mixer/utilities/hot_loop.hpp"
 
 #include "mixer/utilities/numbers.hpp"
 #include "mixer/utilities/wav_writer.hpp"
@@ -12,15 +14,23 @@ namespace varnel {
 namespace {
 
 // One dither value in whole output steps, uniform over offset - (0..span-1).
-inline int32_t DitherStep(const OutputSettings& s, DitherRandom& random) {
-    return s.ditherOffset - (NextDitherRandom(random) % s.ditherSpan);
+// The span is 3 to 257 (depths 1 to 8).
+inline int32_t DitherStep(const OutputSettings& s, const FixedRemainder& span,
+                          DitherRandom& random) {
+    return s.ditherOffset - int32_t(span.Of(uint32_t(NextDitherRandom(random))));
 }
 
-inline void TrackPeak(int32_t v, double& peak, int64_t& pos, int64_t at) {
-    double a = v < 0 ? -double(v) : double(v);
-    if (a > peak) {
-        peak = a;
-        pos = at;
+// Adds the stereo dither, left then right in every frame as the generator's
+// sequence gives them.
+void AddStereoDither(const OutputSettings& s, DitherRandom& random, int32_t* L, int32_t* R,
+                     int n, int sh) {
+    const int32_t step = int32_t(1) << sh;
+    const FixedRemainder span(uint32_t(s.ditherSpan));
+    for (int i = 0; i < n; ++i) {
+        const int32_t dL = DitherStep(s, span, random);
+        const int32_t dR = DitherStep(s, span, random);
+        L[i] = SatAdd32(L[i], dL * step);
+        R[i] = SatAdd32(R[i], dR * step);
     }
 }
 
@@ -33,18 +43,15 @@ VARNEL_HOT_LOOP size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b
     int32_t* L = b.masterL.data();
     int32_t* R = b.masterR.data();
     if (!s.mono) {
+        if (s.dither != 0) AddStereoDither(s, random, L, R, n, sh);
+        int32_t* outL = b.outL.data();
+        int32_t* outR = b.outR.data();
         for (int i = 0; i < n; ++i) {
-            if (s.dither != 0) {
-                int32_t dL = DitherStep(s, random);
-                int32_t dR = DitherStep(s, random);
-                L[i] = SatAdd32(L[i], dL * (int32_t(1) << sh));
-                R[i] = SatAdd32(R[i], dR * (int32_t(1) << sh));
-            }
-            b.outL[size_t(i)] = ShiftTowardZero(L[i], sh);
-            b.outR[size_t(i)] = ShiftTowardZero(R[i], sh);
-            TrackPeak(b.outL[size_t(i)], m.peakOutL, m.peakOutPosL, blockStart + i);
-            TrackPeak(b.outR[size_t(i)], m.peakOutR, m.peakOutPosR, blockStart + i);
+            outL[i] = ShiftTowardZero(L[i], sh);
+            outR[i] = ShiftTowardZero(R[i], sh);
         }
+        PeakAndFirstPosition(outL, n, m.peakOutL, m.peakOutPosL, blockStart);
+        PeakAndFirstPosition(outR, n, m.peakOutR, m.peakOutPosR, blockStart);
         MasterRMS(rms, m.rmsFirstUse, L, R, m.rmsWindowsL, m.rmsWindowsR, m.rmsSumL, m.rmsSumR,
                   s.rmsWindow, 256, n);
         MeasureLoudness(m.loudness, b.outL.data(), b.outR.data(), n);
@@ -57,9 +64,10 @@ VARNEL_HOT_LOOP size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b
     }
 
     int32_t* M = b.monoSum.data();
+    const FixedRemainder span(uint32_t(s.dither != 0 ? s.ditherSpan : 1));
     for (int i = 0; i < n; ++i) {
         int32_t v = TruncToInt32(double(L[i]) * s.monoGain + double(R[i]) * s.monoGain);
-        if (s.dither != 0) v = SatAdd32(v, DitherStep(s, random) * (int32_t(1) << sh));
+        if (s.dither != 0) v = SatAdd32(v, DitherStep(s, span, random) * (int32_t(1) << sh));
         M[i] = v;
         int32_t o = ShiftTowardZero(v, sh);
         b.outL[size_t(i)] = o;

@@ -17,4 +17,21 @@ inline double LargestMagnitude(const int32_t* x, int n) {
     return std::max(double(hi), -double(lo));
 }
 
+// A peak meter with the position of its peak, over a block: the same as
+// comparing each frame in turn, a frame taking over only when strictly
+// louder (so the first frame of the block's largest magnitude wins). The
+// block's largest magnitude comes from the vectorised scan; the frame is
+// looked for only when it beats the peak so far.
+inline void PeakAndFirstPosition(const int32_t* v, int n, double& peak, int64_t& pos,
+                                 int64_t blockStart) {
+    const double top = LargestMagnitude(v, n);
+    if (!(top > peak)) return;
+    for (int i = 0; i < n; ++i)
+        if ((v[i] < 0 ? -double(v[i]) : double(v[i])) == top) {
+            peak = top;
+            pos = blockStart + i;
+            return;
+        }
+}
+
 }  // namespace varnel

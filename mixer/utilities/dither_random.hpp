@@ -25,4 +25,17 @@ inline int NextDitherRandom(DitherRandom& g) {
 
 void SeedDitherRandom(DitherRandom& g, unsigned seed);
 
+// x % d for a divisor fixed over many draws, by two multiplications instead
+// of a division (exact for every 32-bit x and every d >= 1): the dither takes
+// two remainders per frame.
+struct FixedRemainder {
+    uint64_t magic;
+    uint32_t d;
+    explicit FixedRemainder(uint32_t divisor) : magic(UINT64_MAX / divisor + 1), d(divisor) {}
+    uint32_t Of(uint32_t x) const {
+        const uint64_t low = magic * x;
+        return uint32_t((static_cast<unsigned __int128>(low) * d) >> 64);
+    }
+};
+
 }  // namespace varnel

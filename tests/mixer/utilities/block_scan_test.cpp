@@ -41,3 +41,22 @@ TEST(LargestMagnitude, IsTheLargestAbsoluteValue) {
     for (const Case& c : cases)
         EXPECT_EQ(LargestMagnitude(c.x.data(), int(c.x.size())), c.want);
 }
+
+// The block form of the output peak meter against comparing frame by frame.
+TEST(PeakAndFirstPosition, SameAsFrameByFrame) {
+    const std::vector<int32_t> blocks[] = {
+        {}, {0, 0}, {3, -5, 5, -5}, {-9, 9, 2}, {1, 2, 3}, {INT32_MIN, INT32_MAX}, {7, -7, 8, -8, 1},
+    };
+    for (double start : {0.0, 5.0, 9.0, 100.0})
+        for (const auto& v : blocks) {
+            double peak = start, want = start;
+            int64_t pos = -1, wantPos = -1;
+            for (size_t i = 0; i < v.size(); ++i) {
+                const double a = v[i] < 0 ? -double(v[i]) : double(v[i]);
+                if (a > want) want = a, wantPos = 1000 + int64_t(i);
+            }
+            PeakAndFirstPosition(v.data(), int(v.size()), peak, pos, 1000);
+            EXPECT_EQ(peak, want);
+            EXPECT_EQ(pos, wantPos);
+        }
+}

@@ -28,3 +28,18 @@ TEST(DitherRandom, ValuesAreNonNegative31Bit) {
         ASSERT_LE(v, 2147483647);
     }
 }
+
+TEST(FixedRemainder, MatchesTheRemainderOperator) {
+    const uint32_t divisors[] = {1, 2, 3, 5, 9, 17, 33, 65537, 1000003, 0x7FFFFFFF, 0xFFFFFFFF};
+    DitherRandom g;
+    SeedDitherRandom(g, 99);
+    for (uint32_t d : divisors) {
+        const FixedRemainder r(d);
+        for (uint32_t x : {0u, 1u, d - 1, d, d + 1, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu})
+            ASSERT_EQ(r.Of(x), x % d) << x << " % " << d;
+        for (int i = 0; i < 20000; ++i) {
+            const uint32_t x = uint32_t(NextDitherRandom(g)) * 2u + uint32_t(i & 1);
+            ASSERT_EQ(r.Of(x), x % d) << x << " % " << d;
+        }
+    }
+}
