@@ -25,6 +25,7 @@ void PEAKCOMPRESSOR(PeakCompState& st, int slot, int& state, int n, double* left
     law.attackGains = FindFade(st.fades, law.attack, law.ratio, false);
     law.releaseGains = FindFade(st.fades, law.release, law.ratio, true);
     const double thr = law.threshold;
+    const double holdGain = 1.0 / law.ratio;   // full reduction while holding
     int& attackCount = st.attackCount[slot];
     int& releaseCount = st.releaseCount[slot];
     double& newL = st.newpeakL[slot];
@@ -59,7 +60,7 @@ void PEAKCOMPRESSOR(PeakCompState& st, int slot, int& state, int n, double* left
             newR = std::max(newR, mR);
             gain = AttackStep(state, attackCount, law);
         } else if (state == kCompHolding) {
-            gain = 1.0 / law.ratio;
+            gain = holdGain;
             newL = std::max(newL, mL);
             newR = std::max(newR, mR);
             if (changedL) st.passTL[slot] = newL < law.halfThreshold ? st.passTL[slot] + 1 : 0;

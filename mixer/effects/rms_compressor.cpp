@@ -56,6 +56,7 @@ void RMSCOMPRESSOR(RmsCompState& st, int slot, int& state, int n, double* left, 
     law.attackGains = FindFade(st.fades, law.attack, law.ratio, false);
     law.releaseGains = FindFade(st.fades, law.release, law.ratio, true);
     const double thr = law.threshold;
+    const double holdGain = 1.0 / law.ratio;   // full reduction while holding
     HalfCycle l{st.oldpolarL[slot], st.squaresL[slot], st.intervalL[slot], st.rmsL[slot]};
     HalfCycle r{st.oldpolarR[slot], st.squaresR[slot], st.intervalR[slot], st.rmsR[slot]};
     int mode = state;
@@ -80,7 +81,7 @@ void RMSCOMPRESSOR(RmsCompState& st, int slot, int& state, int n, double* left, 
         if (mode == kCompAttack) {
             gain = AttackStep(mode, attackCount, law);
         } else if (mode == kCompHolding) {
-            gain = 1.0 / law.ratio;
+            gain = holdGain;
             QuietCount(updL, l.rms, law.halfThreshold, passL);
             QuietCount(updR, r.rms, law.halfThreshold, passR);
             if (passL > 3 && passR > 3) mode = kCompRelease;
