@@ -21,7 +21,7 @@ for tool in sox /usr/bin/time python3; do
 done
 
 cmake -S "$ROOT" -B "$ROOT/$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVARNEL_BENCH=ON >/dev/null
-cmake --build "$ROOT/$BUILD" --target varnel make_workload >/dev/null
+cmake --build "$ROOT/$BUILD" --target varnel make_workload chain_bench >/dev/null
 VARNEL="$ROOT/$BUILD/varnel"
 mkdir -p "$BENCH_DIR"
 
@@ -92,3 +92,8 @@ for name, f in (("wall", wall), ("cpu", cpu)):
 PY
   rm -f "$BENCH_DIR/floor.wav" "$BENCH_DIR/sox_mix.wav"
 done
+
+# Where the effect chain's time goes, per channel strip and frame, on a block
+# held in memory (no file input, so steadier than the whole runs above).
+echo "== effect chain of one strip, in memory =="
+"$ROOT/$BUILD/bench/chain_bench"
