@@ -78,6 +78,8 @@ int main(int argc, char** argv) {
                      "band4\t1\t9000\t-2\t0.7\n"},
         {"rms", "rms\t1\t-20\t10\t200\t3\n"},
         {"lim", "lim\t1\t-1\n"},
+        {"rms idle", "rms\t1\t0\t10\t200\t3\n"},
+        {"rms holding", "rms\t1\t-60\t10\t200\t3\n"},
         {"fxg only (convert and return)", "fxg\t1\t0\n"},
     };
     std::vector<int32_t> srcL(kBlockFrames), srcR(kBlockFrames);
