@@ -69,14 +69,12 @@ VARNEL_HOT_LOOP size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b
         int32_t v = TruncToInt32(double(L[i]) * s.monoGain + double(R[i]) * s.monoGain);
         if (s.dither != 0) v = SatAdd32(v, DitherStep(s, span, random) * (int32_t(1) << sh));
         M[i] = v;
-        int32_t o = ShiftTowardZero(v, sh);
-        b.outL[size_t(i)] = o;
-        double a = o < 0 ? -double(o) : double(o);
-        if (a > m.peakOutL) {
-            m.peakOutL = m.peakOutR = a;
-            m.peakOutPosL = m.peakOutPosR = blockStart + i;
-        }
+        b.outL[size_t(i)] = ShiftTowardZero(v, sh);
     }
+    // One output side: both meters read it.
+    PeakAndFirstPosition(b.outL.data(), n, m.peakOutL, m.peakOutPosL, blockStart);
+    m.peakOutR = m.peakOutL;
+    m.peakOutPosR = m.peakOutPosL;
     MasterRMS(rms, m.rmsFirstUse, M, M, m.rmsWindowsL, m.rmsWindowsR, m.rmsSumL, m.rmsSumR,
               s.rmsWindow, 256, n);
     MeasureLoudness(m.loudness, b.outL.data(), nullptr, n);

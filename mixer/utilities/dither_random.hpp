@@ -33,8 +33,12 @@ struct FixedRemainder {
     uint32_t d;
     explicit FixedRemainder(uint32_t divisor) : magic(UINT64_MAX / divisor + 1), d(divisor) {}
     uint32_t Of(uint32_t x) const {
+#if defined(__SIZEOF_INT128__)
         const uint64_t low = magic * x;
         return uint32_t((static_cast<unsigned __int128>(low) * d) >> 64);
+#else
+        return x % d;
+#endif
     }
 };
 
