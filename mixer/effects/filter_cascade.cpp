@@ -9,100 +9,154 @@ namespace varnel {
 
 namespace {
 
-// Left and right side of one value. Lane arithmetic is plain IEEE double
+// Left and right of one strip (Pair), or of two strips (Quad: first strip's
+// left and right, then the second's). Lane arithmetic is plain IEEE double
 // arithmetic, the same as on single values.
 typedef double Pair __attribute__((vector_size(16)));
+typedef double Quad __attribute__((vector_size(32)));
 typedef int64_t PairBits __attribute__((vector_size(16)));
+typedef int64_t QuadBits __attribute__((vector_size(32)));
+
+template <class V>
+struct BitsFor {
+    using Type = PairBits;
+};
+template <>
+struct BitsFor<Quad> {
+    using Type = QuadBits;
+};
+template <class V>
+using BitsOf = typename BitsFor<V>::Type;
 
 // Biquads fused in one loop; more would not fit the registers.
 constexpr int kGroupBiquads = 2;
 
-// Frames interleaved per pass (16 KiB, so they stay in the first-level cache).
+// Frames interleaved per pass (16 KiB of one strip, 32 KiB of two).
 constexpr int kCascadeFrames = 1024;
 
-inline Pair Both(double v) { return Pair{v, v}; }
+template <class V>
+inline V Splat(double v) {
+    V x;
+    for (int i = 0; i < int(sizeof(V) / sizeof(double)); ++i) x[i] = v;
+    return x;
+}
 
 // The input lift of every filter: 0 <= v < 0.0001 (negative zero included)
 // becomes +0.0001, -0.0001 < v < 0 becomes -0.0001, anything else (NaN too)
 // stays.
-[[gnu::always_inline]] inline Pair Lift(Pair x) {
-    const Pair floor = Both(0.0001);
-    const PairBits negative = (PairBits)(x < Both(0.0));   // false for -0.0 and NaN
+template <class V>
+[[gnu::always_inline]] inline V Lift(V x) {
+    using Bits = BitsOf<V>;
+    const V floor = Splat<V>(0.0001);
+    const Bits negative = (Bits)(x < Splat<V>(0.0));   // false for -0.0 and NaN
 #if defined(__SSE2__)
-    // maxpd(a, b) is a > b ? a : b and minpd(a, b) is a < b ? a : b, so a NaN
-    // in x comes back unchanged.
-    const PairBits up = (PairBits)__builtin_ia32_maxpd(floor, x);
-    const PairBits down = (PairBits)__builtin_ia32_minpd(-floor, x);
-    return (Pair)((negative & down) | (~negative & up));
-#else
-    const PairBits bits = (PairBits)x;
-    const PairBits magnitudeBits = {INT64_MAX, INT64_MAX};
-    const PairBits signBit = {INT64_MIN, INT64_MIN};
-    const Pair magnitude = (Pair)(bits & magnitudeBits);
-    const PairBits small = (PairBits)(magnitude < floor);   // false for NaN
-    const PairBits lifted = (PairBits)floor | (negative & signBit);
-    return (Pair)((small & lifted) | (~small & bits));
+    if constexpr (sizeof(V) == 16) {
+        // maxpd(a, b) is a > b ? a : b and minpd(a, b) is a < b ? a : b, so
+        // a NaN in x comes back unchanged.
+        const Bits up = (Bits)__builtin_ia32_maxpd(floor, x);
+        const Bits down = (Bits)__builtin_ia32_minpd(-floor, x);
+        return (V)((negative & down) | (~negative & up));
+    }
 #endif
+    const Bits bits = (Bits)x;
+    const Bits magnitude = bits & (Bits)Splat<V>(__builtin_bit_cast(double, INT64_MAX));
+    const Bits small = (Bits)((V)magnitude < floor);   // false for NaN
+    const Bits lifted = (Bits)floor | (negative & (Bits)Splat<V>(-0.0));
+    return (V)((small & lifted) | (~small & bits));
 }
 
-struct HighPassPair {
-    Pair feedback, input, oldX, oldY;
+// One value of every lane: from the first strip's stage a and, for a Quad,
+// the second strip's stage b.
+template <class V>
+inline V Gather(const CascadeStage& a, const CascadeStage* b, int j) {
+    if constexpr (sizeof(V) == 16) {
+        return V{*a.left[j], *a.right[j]};
+    } else {
+        return V{*a.left[j], *a.right[j], *b->left[j], *b->right[j]};
+    }
+}
+
+template <class V>
+inline void Scatter(V v, const CascadeStage& a, const CascadeStage* b, int j) {
+    *a.left[j] = v[0];
+    *a.right[j] = v[1];
+    if constexpr (sizeof(V) == 32) {
+        *b->left[j] = v[2];
+        *b->right[j] = v[3];
+    }
+}
+
+template <class V>
+inline V Coefficient(const CascadeStage& a, const CascadeStage* b, int k) {
+    if constexpr (sizeof(V) == 16) {
+        return V{a.c[k], a.c[k]};
+    } else {
+        return V{a.c[k], a.c[k], b->c[k], b->c[k]};
+    }
+}
+
+template <class V>
+struct HighPassState {
+    V feedback, input, oldX, oldY;
 };
 
-struct BiquadPairState {
-    Pair b0, b1, b2, a1, a2, in1, in2, out1, out2;
+template <class V>
+struct BiquadState {
+    V b0, b1, b2, a1, a2, in1, in2, out1, out2;
 };
 
 // One group's stages with their memories held in registers. Stage 0 is the
-// high-pass when the group has one; the biquads follow.
-template <bool kHighPass, int kBiquads>
+// high-pass when the group has one; the biquads follow. `b` is the second
+// strip's stages for a Quad, else null.
+template <class V, bool kHighPass, int kBiquads>
 struct Group {
     static constexpr int kStages = kBiquads + (kHighPass ? 1 : 0);
-    HighPassPair hp{};
-    BiquadPairState f[kBiquads > 0 ? kBiquads : 1]{};
+    static constexpr int kFirstBiquad = kHighPass ? 1 : 0;
+    HighPassState<V> hp{};
+    BiquadState<V> f[kBiquads > 0 ? kBiquads : 1]{};
 
-    explicit Group(const CascadeStage* stages) {
-        if constexpr (kHighPass) {
-            const CascadeStage& s = stages[0];
-            hp = {Both(s.c[0]), Both(s.c[1]), Pair{*s.left[0], *s.right[0]},
-                  Pair{*s.left[1], *s.right[1]}};
-        }
+    Group(const CascadeStage* a, const CascadeStage* b) {
+        if constexpr (kHighPass)
+            hp = {Coefficient<V>(a[0], b, 0), Coefficient<V>(a[0], b, 1), Gather<V>(a[0], b, 0),
+                  Gather<V>(a[0], b, 1)};
         for (int k = 0; k < kBiquads; ++k) {
-            const CascadeStage& s = stages[k + (kHighPass ? 1 : 0)];
-            f[k] = {Both(s.c[0]), Both(s.c[1]), Both(s.c[2]), Both(s.c[3]), Both(s.c[4]),
-                    Pair{*s.left[0], *s.right[0]}, Pair{*s.left[1], *s.right[1]},
-                    Pair{*s.left[2], *s.right[2]}, Pair{*s.left[3], *s.right[3]}};
+            const int s = k + kFirstBiquad;
+            const CascadeStage* bs = b ? b + s : nullptr;
+            f[k] = {Coefficient<V>(a[s], bs, 0), Coefficient<V>(a[s], bs, 1),
+                    Coefficient<V>(a[s], bs, 2), Coefficient<V>(a[s], bs, 3),
+                    Coefficient<V>(a[s], bs, 4), Gather<V>(a[s], bs, 0),
+                    Gather<V>(a[s], bs, 1),      Gather<V>(a[s], bs, 2),
+                    Gather<V>(a[s], bs, 3)};
         }
     }
 
-    void Store(const CascadeStage* stages) const {
+    void Store(const CascadeStage* a, const CascadeStage* b) const {
         if constexpr (kHighPass) {
-            const CascadeStage& s = stages[0];
-            *s.left[0] = hp.oldX[0], *s.right[0] = hp.oldX[1];
-            *s.left[1] = hp.oldY[0], *s.right[1] = hp.oldY[1];
+            Scatter(hp.oldX, a[0], b, 0);
+            Scatter(hp.oldY, a[0], b, 1);
         }
         for (int k = 0; k < kBiquads; ++k) {
-            const CascadeStage& s = stages[k + (kHighPass ? 1 : 0)];
-            const Pair v[4] = {f[k].in1, f[k].in2, f[k].out1, f[k].out2};
-            for (int j = 0; j < 4; ++j) {
-                *s.left[j] = v[j][0];
-                *s.right[j] = v[j][1];
-            }
+            const int s = k + kFirstBiquad;
+            const CascadeStage* bs = b ? b + s : nullptr;
+            Scatter(f[k].in1, a[s], bs, 0);
+            Scatter(f[k].in2, a[s], bs, 1);
+            Scatter(f[k].out1, a[s], bs, 2);
+            Scatter(f[k].out2, a[s], bs, 3);
         }
     }
 
     template <int kStage>
-    [[gnu::always_inline]] Pair Step(Pair x) {
+    [[gnu::always_inline]] V Step(V x) {
         x = Lift(x);
         if constexpr (kHighPass && kStage == 0) {
-            const Pair y = hp.feedback * hp.oldY + hp.input * (x - hp.oldX);
+            const V y = hp.feedback * hp.oldY + hp.input * (x - hp.oldX);
             hp.oldX = x;
             hp.oldY = y;
             return y;
         } else {
-            BiquadPairState& s = f[kStage - (kHighPass ? 1 : 0)];
+            BiquadState<V>& s = f[kStage - kFirstBiquad];
             // Paired as in the single-stage filter, so flat bands stay exact.
-            const Pair y = s.b0 * x + (s.b1 * s.in1 - s.a1 * s.out1) + (s.b2 * s.in2 - s.a2 * s.out2);
+            const V y = s.b0 * x + (s.b1 * s.in1 - s.a1 * s.out1) + (s.b2 * s.in2 - s.a2 * s.out2);
             s.in2 = s.in1;
             s.in1 = x;
             s.out2 = s.out1;
@@ -118,11 +172,11 @@ struct Group {
 // sees its frames in order and each frame passes the stages in order. The
 // stages of a step run from the last to the first, so each reads its
 // predecessor's output before the predecessor moves on.
-template <int kStage, bool kEdge, class G>
-[[gnu::always_inline]] inline void StageAt(G& g, Pair* z, Pair* x, int i, int n) {
+template <int kStage, bool kEdge, class G, class V>
+[[gnu::always_inline]] inline void StageAt(G& g, V* z, V* x, int i, int n) {
     if constexpr (kEdge)
         if (i - kStage < 0 || i - kStage >= n) return;
-    Pair in;
+    V in;
     if constexpr (kStage == 0) {
         in = x[i];
     } else {
@@ -132,51 +186,60 @@ template <int kStage, bool kEdge, class G>
     if constexpr (kStage == G::kStages - 1) x[i - kStage] = z[kStage];
 }
 
-template <bool kEdge, class G, int... r>
-[[gnu::always_inline]] inline void StepAll(G& g, Pair* z, Pair* x, int i, int n,
+template <bool kEdge, class G, class V, int... r>
+[[gnu::always_inline]] inline void StepAll(G& g, V* z, V* x, int i, int n,
                                            std::integer_sequence<int, r...>) {
     (StageAt<G::kStages - 1 - r, kEdge>(g, z, x, i, n), ...);
 }
 
-template <bool kHighPass, int kBiquads>
-[[gnu::always_inline]] inline void CascadeGroup(const CascadeStage* stages, Pair* x, int n) {
-    using G = Group<kHighPass, kBiquads>;
+template <class V, bool kHighPass, int kBiquads>
+[[gnu::always_inline]] inline void CascadeGroup(const CascadeStage* a, const CascadeStage* b,
+                                                V* x, int n) {
+    using G = Group<V, kHighPass, kBiquads>;
     constexpr int kStages = G::kStages;
     constexpr auto order = std::make_integer_sequence<int, kStages>{};
-    G g(stages);
-    Pair z[kStages] = {};
+    G g(a, b);
+    V z[kStages] = {};
     int i = 0;
     for (; i < kStages - 1 && i < n + kStages - 1; ++i) StepAll<true>(g, z, x, i, n, order);
     for (; i < n; ++i) StepAll<false>(g, z, x, i, n, order);
     for (; i < n + kStages - 1; ++i) StepAll<true>(g, z, x, i, n, order);
-    g.Store(stages);
+    g.Store(a, b);
 }
 
-VARNEL_HOT_LOOP void RunGroup(const CascadeStage* stages, bool highPass, int biquads, Pair* x,
-                              int n) {
+template <class V>
+[[gnu::always_inline]] inline void RunGroupOf(const CascadeStage* a, const CascadeStage* b,
+                                              bool highPass, int biquads, V* x, int n) {
     switch (biquads + (highPass ? 8 : 0)) {
-    case 1: CascadeGroup<false, 1>(stages, x, n); break;
-    case 2: CascadeGroup<false, 2>(stages, x, n); break;
-    case 3: CascadeGroup<false, 3>(stages, x, n); break;
-    case 4: CascadeGroup<false, 4>(stages, x, n); break;
-    case 8: CascadeGroup<true, 0>(stages, x, n); break;
-    case 9: CascadeGroup<true, 1>(stages, x, n); break;
-    case 10: CascadeGroup<true, 2>(stages, x, n); break;
-    case 11: CascadeGroup<true, 3>(stages, x, n); break;
-    case 12: CascadeGroup<true, 4>(stages, x, n); break;
+    case 1: CascadeGroup<V, false, 1>(a, b, x, n); break;
+    case 2: CascadeGroup<V, false, 2>(a, b, x, n); break;
+    case 8: CascadeGroup<V, true, 0>(a, b, x, n); break;
+    case 9: CascadeGroup<V, true, 1>(a, b, x, n); break;
+    case 10: CascadeGroup<V, true, 2>(a, b, x, n); break;
     default: break;
     }
 }
 
-void RunGroups(const CascadeStage* stages, int count, Pair* x, int n) {
+VARNEL_HOT_LOOP void RunGroup(const CascadeStage* a, bool highPass, int biquads, Pair* x, int n) {
+    RunGroupOf<Pair>(a, nullptr, highPass, biquads, x, n);
+}
+
+VARNEL_HOT_LOOP void RunGroup(const CascadeStage* a, const CascadeStage* b, bool highPass,
+                              int biquads, Quad* x, int n) {
+    RunGroupOf<Quad>(a, b, highPass, biquads, x, n);
+}
+
+// Splits the stages into groups: the high-pass if it comes next, then up to
+// kGroupBiquads biquads after it.
+template <class Run>
+void ForEachGroup(const CascadeStage* stages, int count, Run run) {
     int k = 0;
     while (k < count) {
-        // A group: the high-pass if it comes next, then the biquads after it.
         const bool highPass = stages[k].highPass;
-        int end = k + (highPass ? 1 : 0);
-        while (end < count && !stages[end].highPass && end - k - (highPass ? 1 : 0) < kGroupBiquads)
-            ++end;
-        RunGroup(stages + k, highPass, end - k - (highPass ? 1 : 0), x, n);
+        const int first = k + (highPass ? 1 : 0);
+        int end = first;
+        while (end < count && !stages[end].highPass && end - first < kGroupBiquads) ++end;
+        run(k, highPass, end - first);
         k = end;
     }
 }
@@ -188,7 +251,9 @@ void FilterCascade(const CascadeStage* stages, int count, double* left, double* 
     for (int t = 0; t < n; t += kCascadeFrames) {
         const int m = n - t < kCascadeFrames ? n - t : kCascadeFrames;
         for (int i = 0; i < m; ++i) x[i] = Pair{left[t + i], right[t + i]};
-        RunGroups(stages, count, x, m);
+        ForEachGroup(stages, count, [&](int k, bool highPass, int biquads) {
+            RunGroup(stages + k, highPass, biquads, x, m);
+        });
         for (int i = 0; i < m; ++i) {
             left[t + i] = x[i][0];
             right[t + i] = x[i][1];
@@ -196,5 +261,22 @@ void FilterCascade(const CascadeStage* stages, int count, double* left, double* 
     }
 }
 
+void FilterCascadePair(const CascadeStage* a, const CascadeStage* b, int count, double* leftA,
+                       double* rightA, double* leftB, double* rightB, int n) {
+    Quad x[kCascadeFrames];
+    for (int t = 0; t < n; t += kCascadeFrames) {
+        const int m = n - t < kCascadeFrames ? n - t : kCascadeFrames;
+        for (int i = 0; i < m; ++i) x[i] = Quad{leftA[t + i], rightA[t + i], leftB[t + i], rightB[t + i]};
+        ForEachGroup(a, count, [&](int k, bool highPass, int biquads) {
+            RunGroup(a + k, b + k, highPass, biquads, x, m);
+        });
+        for (int i = 0; i < m; ++i) {
+            leftA[t + i] = x[i][0];
+            rightA[t + i] = x[i][1];
+            leftB[t + i] = x[i][2];
+            rightB[t + i] = x[i][3];
+        }
+    }
+}
 
 }  // namespace varnel

@@ -26,4 +26,9 @@ struct CascadeStage {
 // call is behind it, a biquad whose history is seeded.
 void FilterCascade(const CascadeStage* stages, int count, double* left, double* right, int n);
 
+// Two strips whose stage lists are of the same kinds, side by side in wide
+// registers: the same as FilterCascade on a and then on b.
+void FilterCascadePair(const CascadeStage* a, const CascadeStage* b, int count, double* leftA,
+                       double* rightA, double* leftB, double* rightB, int n);
+
 }  // namespace varnel

@@ -59,8 +59,8 @@ void Seed(Stages& s, const std::string& kinds, uint32_t seed) {
 }
 
 // Stable but lively coefficients, different for every stage.
-void Coefficients(int stage, double c[5]) {
-    const double r = 0.9 - 0.05 * stage, w = 0.3 + 0.2 * stage;
+void Coefficients(int stage, double c[5], double strip = 0.0) {
+    const double r = 0.9 - 0.05 * stage - strip, w = 0.3 + 0.2 * stage + strip;
     c[0] = 1.0 + 0.1 * stage;
     c[1] = -1.7 + 0.15 * stage;
     c[2] = 0.72 - 0.02 * stage;
@@ -82,8 +82,7 @@ void RunOneByOne(Stages& s, const std::string& kinds, double* L, double* R, int 
     }
 }
 
-void RunCascade(Stages& s, const std::string& kinds, double* L, double* R, int n) {
-    CascadeStage st[kMaxCascadeStages];
+void MakeStages(Stages& s, const std::string& kinds, CascadeStage* st, double strip = 0.0) {
     for (size_t k = 0; k < kinds.size(); ++k) {
         if (kinds[k] == 'H') {
             st[k] = {true, {0.995, 0.9975, 0, 0, 0},
@@ -94,9 +93,15 @@ void RunCascade(Stages& s, const std::string& kinds, double* L, double* R, int n
             EqState& e = *s.eq;
             st[k] = {false, {}, {&e.in1L[kSlot][q], &e.in2L[kSlot][q], &e.out1L[kSlot][q], &e.out2L[kSlot][q]},
                      {&e.in1R[kSlot][q], &e.in2R[kSlot][q], &e.out1R[kSlot][q], &e.out2R[kSlot][q]}};
-            Coefficients(int(k), st[k].c);
+            Coefficients(int(k), st[k].c, strip);
         }
+        if (kinds[k] == 'H') st[k].c[0] -= strip;
     }
+}
+
+void RunCascade(Stages& s, const std::string& kinds, double* L, double* R, int n) {
+    CascadeStage st[kMaxCascadeStages];
+    MakeStages(s, kinds, st);
     FilterCascade(st, int(kinds.size()), L, R, n);
 }
 
@@ -138,4 +143,44 @@ TEST(FilterCascade, NanPassesThrough) {
     EXPECT_TRUE(std::isnan(L[1]));
     EXPECT_TRUE(std::isnan(L[2]));
     EXPECT_FALSE(std::isnan(R[2]));
+}
+
+// Two strips side by side give what each gives alone, samples and memories,
+// with different coefficients and memories per strip.
+TEST(FilterCascade, TwoStripsSideBySideAsEachAlone) {
+    const std::string chains[] = {"H", "B", "HBB", "HBBBB", "BBBBBB", "BHBB"};
+    uint32_t seed = 500;
+    for (const std::string& kinds : chains)
+        for (int n : {1, 2, 3, 1024, 1025, 2500}) {
+            SCOPED_TRACE(kinds + " n=" + std::to_string(n));
+            Stages a1, b1, a2, b2;
+            Seed(a1, kinds, seed);
+            Seed(a2, kinds, seed);
+            Seed(b1, kinds, seed + 1);
+            Seed(b2, kinds, seed + 1);
+            std::vector<double> LA = Signal(n, seed + 2), RA = Signal(n, seed + 3);
+            std::vector<double> LB = Signal(n, seed + 4), RB = Signal(n, seed + 5);
+            std::vector<double> LA2 = LA, RA2 = RA, LB2 = LB, RB2 = RB;
+            CascadeStage sa1[kMaxCascadeStages], sb1[kMaxCascadeStages];
+            CascadeStage sa2[kMaxCascadeStages], sb2[kMaxCascadeStages];
+            MakeStages(a1, kinds, sa1);
+            MakeStages(b1, kinds, sb1, 0.01);
+            MakeStages(a2, kinds, sa2);
+            MakeStages(b2, kinds, sb2, 0.01);
+            const int count = int(kinds.size());
+            FilterCascade(sa1, count, LA.data(), RA.data(), n);
+            FilterCascade(sb1, count, LB.data(), RB.data(), n);
+            FilterCascadePair(sa2, sb2, count, LA2.data(), RA2.data(), LB2.data(), RB2.data(), n);
+            for (int i = 0; i < n; ++i) {
+                ASSERT_TRUE(SameValue(LA[size_t(i)], LA2[size_t(i)])) << "first left " << i;
+                ASSERT_TRUE(SameValue(RA[size_t(i)], RA2[size_t(i)])) << "first right " << i;
+                ASSERT_TRUE(SameValue(LB[size_t(i)], LB2[size_t(i)])) << "second left " << i;
+                ASSERT_TRUE(SameValue(RB[size_t(i)], RB2[size_t(i)])) << "second right " << i;
+            }
+            EXPECT_EQ(std::memcmp(a1.hpf.get(), a2.hpf.get(), sizeof(HpfState)), 0);
+            EXPECT_EQ(std::memcmp(a1.eq.get(), a2.eq.get(), sizeof(EqState)), 0);
+            EXPECT_EQ(std::memcmp(b1.hpf.get(), b2.hpf.get(), sizeof(HpfState)), 0);
+            EXPECT_EQ(std::memcmp(b1.eq.get(), b2.eq.get(), sizeof(EqState)), 0);
+            seed += 7;
+        }
 }
