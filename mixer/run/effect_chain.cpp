@@ -135,6 +135,50 @@ void RunPlan(const ChainPlan& plan, int slot, int64_t blockStart, int n, double*
     }
 }
 
+// One strip of a pair: its slot and its work samples for the tile.
+struct PairSide {
+    int slot;
+    double* L;
+    double* R;
+};
+
+// Two strips with the same plan, effect by effect: settled filter runs go
+// side by side, the rest one strip after the other (two compressors in one
+// loop were slower: their branches disturb each other's prediction). Each
+// strip's effects still run in its own order on its own memories.
+void RunPlanPair(const ChainPlan& plan, const PairSide& a, const PairSide& b, int64_t blockStart,
+                 int n, EffectSettings& fx, ProcessorStates& ps) {
+    for (int k = 0; k < plan.count;) {
+        const int effect = plan.effect[k];
+        if (IsFilter(effect)) {
+            int last = k;
+            bool settled = true;
+            while (last < plan.count && IsFilter(plan.effect[last])) {
+                settled = settled && Settled(plan.effect[last], a.slot, fx) &&
+                          Settled(plan.effect[last], b.slot, fx);
+                ++last;
+            }
+            if (settled) {
+                CascadeStage sa[kMaxCascadeStages], sb[kMaxCascadeStages];
+                int count = 0;
+                for (int j = k; j < last; ++j, ++count) {
+                    sa[count] = MakeStage(plan.effect[j], a.slot, fx, ps);
+                    sb[count] = MakeStage(plan.effect[j], b.slot, fx, ps);
+                }
+                FilterCascadePair(sa, sb, count, a.L, a.R, b.L, b.R, n);
+            } else {
+                RunFilters(plan, k, a.slot, blockStart, n, a.L, a.R, fx, ps);
+                RunFilters(plan, k, b.slot, blockStart, n, b.L, b.R, fx, ps);
+            }
+            k = last;
+            continue;
+        }
+        RunOne(effect, a.slot, blockStart, n, a.L, a.R, fx, ps);
+        RunOne(effect, b.slot, blockStart, n, b.L, b.R, fx, ps);
+        ++k;
+    }
+}
+
 void ToWork(const int32_t* L, const int32_t* R, double* wL, double* wR, int n) {
     for (int i = 0; i < n; ++i) {
         wL[i] = double(L[i]);
@@ -162,6 +206,27 @@ void RunStripEffects(int slot, int64_t blockStart, int n, int32_t* L, int32_t* R
         ToWork(L + t, R + t, workL, workR, m);
         RunPlan(plan, slot, blockStart + t, m, workL, workR, fx, ps);
         ReturnFromEffects(workL, workR, m, postGain, fullScale, clipFlag, L + t, R + t);
+    }
+}
+
+bool SameEffectChain(int slotA, int slotB, const EffectSettings& fx) {
+    if (slotA < 0 || slotA >= kFxSlots || slotB < 0 || slotB >= kFxSlots || slotA == slotB)
+        return false;
+    const ChainPlan a = PlanChain(slotA, fx, true), b = PlanChain(slotB, fx, true);
+    return a.count == b.count && std::equal(a.effect, a.effect + a.count, b.effect);
+}
+
+void RunStripEffectsPair(const StripBlock& a, const StripBlock& b, int64_t blockStart, int n,
+                         double* work, EffectSettings& fx, ProcessorStates& ps, double fullScale) {
+    const ChainPlan plan = PlanChain(a.slot, fx, true);
+    double* w[4] = {work, work + kChainTile, work + 2 * kChainTile, work + 3 * kChainTile};
+    for (int t = 0; t < n; t += kChainTile) {
+        const int m = std::min(kChainTile, n - t);
+        ToWork(a.L + t, a.R + t, w[0], w[1], m);
+        ToWork(b.L + t, b.R + t, w[2], w[3], m);
+        RunPlanPair(plan, {a.slot, w[0], w[1]}, {b.slot, w[2], w[3]}, blockStart + t, m, fx, ps);
+        ReturnFromEffects(w[0], w[1], m, a.postGain, fullScale, a.clip, a.L + t, a.R + t);
+        ReturnFromEffects(w[2], w[3], m, b.postGain, fullScale, b.clip, b.L + t, b.R + t);
     }
 }
 

@@ -42,6 +42,26 @@ void RunStripEffects(int slot, int64_t blockStart, int n, int32_t* L, int32_t* R
                      double* workR, EffectSettings& fx, ProcessorStates& ps, double postGain,
                      double fullScale, int& clipFlag);
 
+// One strip's integer block and where its effects report to.
+struct StripBlock {
+    int slot;
+    int32_t* L;
+    int32_t* R;
+    double postGain;
+    int& clip;
+};
+
+// True when two different slots run the same effects in the same order, so
+// RunStripEffectsPair can take them together.
+bool SameEffectChain(int slotA, int slotB, const EffectSettings& fx);
+
+// Two strips with the same chain (SameEffectChain): the same as
+// RunStripEffects on a and then on b, with the strips' settled filters run
+// side by side. `work` holds at least four tiles (4 x 1024
+// values).
+void RunStripEffectsPair(const StripBlock& a, const StripBlock& b, int64_t blockStart, int n,
+                         double* work, EffectSettings& fx, ProcessorStates& ps, double fullScale);
+
 // Post-effects gain, clip test against ±fullScale and truncation back into
 // the integer block (saturating where a value leaves the 32-bit range).
 void ReturnFromEffects(double* workL, double* workR, int n, double postGain, double fullScale,

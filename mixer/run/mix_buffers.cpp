@@ -9,6 +9,8 @@ void AllocateMixBuffers(MixBuffers& b, bool nineBuses, bool roomReverb, bool tap
     const std::size_t n = kBlockFrames;
     b.channelL.assign(n, 0);
     b.channelR.assign(n, 0);
+    b.pairL.assign(n, 0);
+    b.pairR.assign(n, 0);
     b.workL.assign(n, 0.0);
     b.workR.assign(n, 0.0);
     for (int k = 0; k < (nineBuses ? kBuses : 1); ++k) {

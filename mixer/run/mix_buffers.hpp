@@ -12,6 +12,7 @@ namespace varnel {
 
 struct MixBuffers {
     std::vector<int32_t> channelL, channelR;   // current channel, channel scale
+    std::vector<int32_t> pairL, pairR;         // the next channel, when its effects pair up
     std::vector<double> workL, workR;          // effect copy of the current strip
     std::vector<int32_t> busL[kBuses], busR[kBuses];
     std::vector<int32_t> masterL, masterR;     // bus scale

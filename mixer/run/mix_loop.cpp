@@ -75,7 +75,10 @@ void BlockSetUp(MixRun& run, int64_t s, int n) {
         if (run.routing->vcaActive[size_t(v)]) FillVCA(s, n, v, *run.vcas, *run.playback, b.vcaGain.data());
 }
 
-VARNEL_HOT_LOOP void ChannelPass(MixRun& run, int64_t s, int n) {
+// A channel's block after its effects: fader, peak meters, bus sums and
+// reverb sends.
+VARNEL_HOT_LOOP void MixChannelBlock(MixRun& run, int ch, int64_t s, int n, int32_t* L,
+                                     int32_t* R) {
     MixBuffers& b = *run.buffers;
     InputStage& in = *run.input;
     EffectSettings& fx = *run.fx;
@@ -84,54 +87,86 @@ VARNEL_HOT_LOOP void ChannelPass(MixRun& run, int64_t s, int n) {
     MixMeters& m = *run.meters;
     const ReverbSettings& rv = fx.reverb;
     const bool masterFeedsReverb = fx.master.sendsRev || fx.master.sendsTrev;
-    const int h = n > 255 ? n - 256 : n;
     const double* vcaGain = b.vcaGain.empty() ? nullptr : b.vcaGain.data();
+
+    // A track that starts inside this block is faded from its first
+    // frame: its fader was placed at its start, and the zeros before it
+    // take no gain. Fading them too would run its ramps ahead and keep a
+    // gain computed before the start until the first sign change.
+    const int skip = in.trackStart[size_t(ch)] > s ? int(in.trackStart[size_t(ch)] - s) : 0;
+    AUTOMATE(*run.automate, s + skip, n - skip, ch, *run.faders, *run.playback, L + skip,
+             R + skip, fs.polarity[size_t(ch)], kChannelDivisor, fs.panLeft[size_t(ch)],
+             fs.panRight[size_t(ch)], rt.vcaMember.data(), vcaGain ? vcaGain + skip : nullptr, n);
+    UpdatePeakBlock(m.peakL[ch], L, n);
+    UpdatePeakBlock(m.peakR[ch], R, n);
+    for (int k = 0; k < kBuses; ++k) {
+        if (!rt.route[ch][k] || !rt.busActive[size_t(k)]) continue;
+        if (k == 0) {  // bus 0 is the master's direct sum
+            AddToMaster(b.busL[0].data(), L, n, m.clip[0]);
+            AddToMaster(b.busR[0].data(), R, n, m.clip[0]);
+            continue;
+        }
+        AddToBus(b.busL[k].data(), L, n);
+        AddToBus(b.busR[k].data(), R, n);
+    }
+    if (masterFeedsReverb) return;
+    if (rv.roomActive && fx.revOn[ch]) {
+        const double g = double(rv.roomInput * fx.revLevel[ch]);
+        for (int i = 0; i < n; ++i) {
+            b.revSendL[size_t(i)] += double(L[i]) * g;
+            b.revSendR[size_t(i)] += double(R[i]) * g;
+        }
+    }
+    if (rv.tapActive && fx.trevOn[ch]) {
+        const double g = double(rv.tapInput * fx.trevLevel[ch]);
+        for (int i = 0; i < n; ++i) {
+            b.trevSendL[size_t(i)] += double(L[i]) * g;
+            b.trevSendR[size_t(i)] += double(R[i]) * g;
+        }
+    }
+}
+
+bool PlaysInBlock(const InputStage& in, int ch, int64_t s, int n) {
+    return in.active[size_t(ch)] && in.trackStart[size_t(ch)] < s + n;
+}
+
+void ChannelPass(MixRun& run, int64_t s, int n) {
+    MixBuffers& b = *run.buffers;
+    InputStage& in = *run.input;
+    EffectSettings& fx = *run.fx;
+    FaderSettings& fs = *run.settings;
+    MixMeters& m = *run.meters;
+    const int h = n > 255 ? n - 256 : n;
     int32_t* L = b.channelL.data();
     int32_t* R = b.channelR.data();
 
     for (int ch = 1; ch <= run.trackCount; ++ch) {
-        if (!in.active[size_t(ch)] || in.trackStart[size_t(ch)] >= s + n) continue;
+        if (!PlaysInBlock(in, ch, s, n)) continue;
+        // When the next channel that plays runs the same effects, it is read
+        // now and the two chains run side by side; each channel is then
+        // mixed in its own turn, in channel order as always.
+        int next = ch + 1;
+        while (next <= run.trackCount && !PlaysInBlock(in, next, s, n)) ++next;
+        const bool pair = next <= run.trackCount && fx.hasEffects[ch] && fx.hasEffects[next] &&
+                          SameEffectChain(ch, next, fx);
         ReadChannelBlock(in, ch, s, n, h, fs.panLaw, L, R);
+        if (pair) {
+            int32_t* L2 = b.pairL.data();
+            int32_t* R2 = b.pairR.data();
+            ReadChannelBlock(in, next, s, n, h, fs.panLaw, L2, R2);
+            RunStripEffectsPair({ch, L, R, fs.postGain[size_t(ch)], m.clip[ch]},
+                                {next, L2, R2, fs.postGain[size_t(next)], m.clip[next]}, s, n,
+                                b.workL.data(), fx, *run.processors, kChannelFullScale);
+            MixChannelBlock(run, ch, s, n, L, R);
+            MixChannelBlock(run, next, s, n, L2, R2);
+            ch = next;
+            continue;
+        }
         if (fx.hasEffects[ch]) {
             RunStripEffects(ch, s, n, L, R, b.workL.data(), b.workR.data(), fx, *run.processors,
                             fs.postGain[size_t(ch)], kChannelFullScale, m.clip[ch]);
         }
-        // A track that starts inside this block is faded from its first
-        // frame: its fader was placed at its start, and the zeros before it
-        // take no gain. Fading them too would run its ramps ahead and keep a
-        // gain computed before the start until the first sign change.
-        const int skip = in.trackStart[size_t(ch)] > s ? int(in.trackStart[size_t(ch)] - s) : 0;
-        AUTOMATE(*run.automate, s + skip, n - skip, ch, *run.faders, *run.playback, L + skip,
-                 R + skip, fs.polarity[size_t(ch)], kChannelDivisor, fs.panLeft[size_t(ch)],
-                 fs.panRight[size_t(ch)], rt.vcaMember.data(), vcaGain ? vcaGain + skip : nullptr,
-                 n);
-        UpdatePeakBlock(m.peakL[ch], L, n);
-        UpdatePeakBlock(m.peakR[ch], R, n);
-        for (int k = 0; k < kBuses; ++k) {
-            if (!rt.route[ch][k] || !rt.busActive[size_t(k)]) continue;
-            if (k == 0) {  // bus 0 is the master's direct sum
-                AddToMaster(b.busL[0].data(), L, n, m.clip[0]);
-                AddToMaster(b.busR[0].data(), R, n, m.clip[0]);
-                continue;
-            }
-            AddToBus(b.busL[k].data(), L, n);
-            AddToBus(b.busR[k].data(), R, n);
-        }
-        if (masterFeedsReverb) continue;
-        if (rv.roomActive && fx.revOn[ch]) {
-            const double g = double(rv.roomInput * fx.revLevel[ch]);
-            for (int i = 0; i < n; ++i) {
-                b.revSendL[size_t(i)] += double(L[i]) * g;
-                b.revSendR[size_t(i)] += double(R[i]) * g;
-            }
-        }
-        if (rv.tapActive && fx.trevOn[ch]) {
-            const double g = double(rv.tapInput * fx.trevLevel[ch]);
-            for (int i = 0; i < n; ++i) {
-                b.trevSendL[size_t(i)] += double(L[i]) * g;
-                b.trevSendR[size_t(i)] += double(R[i]) * g;
-            }
-        }
+        MixChannelBlock(run, ch, s, n, L, R);
     }
 }
 

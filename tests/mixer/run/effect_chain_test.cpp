@@ -26,14 +26,18 @@ constexpr const char* kEffects =
     "hp\t2\t40\nband1\t2\t120\t4\t0.8\nband2\t2\t600\t-3\t1.2\nband3\t2\t2500\t1.5\t1\n"
     "band4\t2\t9000\t-2\t0.7\nhshelf\t2\t8000\t2\t0.7\nlshelf\t2\t100\t-4\t0.7\n"
     "rms\t2\t-30\t2\t20\t3\nlim\t2\t-6\n"
-    "order\tband3\t2\t1\norder\thp\t2\t5\norder\trms\t2\t6\n";
+    "order\tband3\t2\t1\norder\thp\t2\t5\norder\trms\t2\t6\n"
+    // Channel 3: channel 1's chain with settings of its own.
+    "hp\t3\t80\nband1\t3\t200\t-4\t0.6\nband2\t3\t900\t3\t2\nband3\t3\t3000\t-1.5\t1\n"
+    "band4\t3\t7000\t2\t0.9\nhshelf\t3\t6000\t-2\t0.7\nlshelf\t3\t150\t4\t0.7\n"
+    "rms\t3\t-24\t1\t40\t5\nlim\t3\t-3\n";
 
 struct Chain {
     std::unique_ptr<EffectSettings> fx = std::make_unique<EffectSettings>();
     std::unique_ptr<ProcessorStates> ps = std::make_unique<ProcessorStates>();
     Chain() {
         testing::internal::CaptureStdout();
-        ReadEffectSettings(kEffects, "", 48000, false, 0, 2, false, false, "", *fx);
+        ReadEffectSettings(kEffects, "", 48000, false, 0, 3, false, false, "", *fx);
         testing::internal::GetCapturedStdout();
     }
 };
@@ -106,5 +110,43 @@ TEST(EffectChain, TilesAndFusedFiltersMatchWholeBlockOrder) {
         EXPECT_EQ(tiled.fx->rmsOn[slot], whole.fx->rmsOn[slot]);
         EXPECT_EQ(tiled.ps->eq.out1L[slot][3], whole.ps->eq.out1L[slot][3]);
         EXPECT_EQ(tiled.ps->hpf.OldYR[slot], whole.ps->hpf.OldYR[slot]);
+    }
+}
+
+// Two channels with the same chain run side by side give what each gives
+// alone: samples, clip flags and the memories carried on.
+TEST(EffectChain, PairedStripsMatchEachAlone) {
+    Chain single, paired;
+    EXPECT_TRUE(SameEffectChain(1, 3, *single.fx));
+    EXPECT_FALSE(SameEffectChain(1, 2, *single.fx));   // channel 2's order differs
+    EXPECT_FALSE(SameEffectChain(1, 1, *single.fx));
+    int clip1 = 0, clip3 = 0, pclip1 = 0, pclip3 = 0;
+    int64_t s = 0;
+    std::vector<double> wL(kBlockFrames), wR(kBlockFrames);
+    for (int n : {1, 2, 1500, 3, kBlockFrames, 40000}) {
+        std::vector<int32_t> L1(static_cast<size_t>(n)), R1(static_cast<size_t>(n));
+        std::vector<int32_t> L3(static_cast<size_t>(n)), R3(static_cast<size_t>(n));
+        Signal(L1, R1, s);
+        Signal(L3, R3, s + 777);
+        std::vector<int32_t> PL1 = L1, PR1 = R1, PL3 = L3, PR3 = R3;
+        RunStripEffects(1, s, n, L1.data(), R1.data(), wL.data(), wR.data(), *single.fx,
+                        *single.ps, 1.0, kChannelFullScale, clip1);
+        RunStripEffects(3, s, n, L3.data(), R3.data(), wL.data(), wR.data(), *single.fx,
+                        *single.ps, 1.0, kChannelFullScale, clip3);
+        RunStripEffectsPair({1, PL1.data(), PR1.data(), 1.0, pclip1},
+                            {3, PL3.data(), PR3.data(), 1.0, pclip3}, s, n, wL.data(),
+                            *paired.fx, *paired.ps, kChannelFullScale);
+        ASSERT_EQ(L1, PL1) << "block at " << s;
+        ASSERT_EQ(R1, PR1) << "block at " << s;
+        ASSERT_EQ(L3, PL3) << "block at " << s;
+        ASSERT_EQ(R3, PR3) << "block at " << s;
+        s += n;
+    }
+    EXPECT_EQ(clip1, pclip1);
+    EXPECT_EQ(clip3, pclip3);
+    for (int slot : {1, 3}) {
+        EXPECT_EQ(single.fx->rmsOn[slot], paired.fx->rmsOn[slot]);
+        EXPECT_EQ(single.ps->eq.out1R[slot][6], paired.ps->eq.out1R[slot][6]);
+        EXPECT_EQ(single.ps->hpf.OldYL[slot], paired.ps->hpf.OldYL[slot]);
     }
 }
