@@ -102,32 +102,45 @@ CascadeStage MakeStage(int effect, int slot, const EffectSettings& fx, Processor
     return st;
 }
 
-// Runs the plan's effects first..last-1 that form a run of filters; returns
-// the index after the run.
-int RunFilters(const ChainPlan& plan, int first, int slot, int64_t blockStart, int n, double* L,
-               double* R, EffectSettings& fx, ProcessorStates& ps) {
+// The end (one past) of the run of filters that starts at plan index first.
+int FilterRunEnd(const ChainPlan& plan, int first) {
     int last = first;
-    bool settled = true;
-    while (last < plan.count && IsFilter(plan.effect[last])) {
-        settled = settled && Settled(plan.effect[last], slot, fx);
-        ++last;
-    }
-    if (!settled) {
+    while (last < plan.count && IsFilter(plan.effect[last])) ++last;
+    return last;
+}
+
+bool RunSettled(const ChainPlan& plan, int first, int last, int slot, const EffectSettings& fx) {
+    for (int k = first; k < last; ++k)
+        if (!Settled(plan.effect[k], slot, fx)) return false;
+    return true;
+}
+
+// The cascade stages of the run first..last-1; returns their number.
+int MakeStages(const ChainPlan& plan, int first, int last, int slot, const EffectSettings& fx,
+               ProcessorStates& ps, CascadeStage* stages) {
+    for (int k = first; k < last; ++k) stages[k - first] = MakeStage(plan.effect[k], slot, fx, ps);
+    return last - first;
+}
+
+// Runs the run of filters first..last-1 of one strip: in one cascade once
+// settled, else one by one (their start-up frames).
+void RunFilters(const ChainPlan& plan, int first, int last, int slot, int64_t blockStart, int n,
+                double* L, double* R, EffectSettings& fx, ProcessorStates& ps) {
+    if (!RunSettled(plan, first, last, slot, fx)) {
         for (int k = first; k < last; ++k) RunOne(plan.effect[k], slot, blockStart, n, L, R, fx, ps);
-        return last;
+        return;
     }
     CascadeStage stages[kMaxCascadeStages];
-    int count = 0;
-    for (int k = first; k < last; ++k) stages[count++] = MakeStage(plan.effect[k], slot, fx, ps);
-    FilterCascade(stages, count, L, R, n);
-    return last;
+    FilterCascade(stages, MakeStages(plan, first, last, slot, fx, ps, stages), L, R, n);
 }
 
 void RunPlan(const ChainPlan& plan, int slot, int64_t blockStart, int n, double* L, double* R,
              EffectSettings& fx, ProcessorStates& ps) {
     for (int k = 0; k < plan.count;) {
         if (IsFilter(plan.effect[k])) {
-            k = RunFilters(plan, k, slot, blockStart, n, L, R, fx, ps);
+            const int last = FilterRunEnd(plan, k);
+            RunFilters(plan, k, last, slot, blockStart, n, L, R, fx, ps);
+            k = last;
         } else {
             RunOne(plan.effect[k], slot, blockStart, n, L, R, fx, ps);
             ++k;
@@ -151,24 +164,15 @@ void RunPlanPair(const ChainPlan& plan, const PairSide& a, const PairSide& b, in
     for (int k = 0; k < plan.count;) {
         const int effect = plan.effect[k];
         if (IsFilter(effect)) {
-            int last = k;
-            bool settled = true;
-            while (last < plan.count && IsFilter(plan.effect[last])) {
-                settled = settled && Settled(plan.effect[last], a.slot, fx) &&
-                          Settled(plan.effect[last], b.slot, fx);
-                ++last;
-            }
-            if (settled) {
+            const int last = FilterRunEnd(plan, k);
+            if (RunSettled(plan, k, last, a.slot, fx) && RunSettled(plan, k, last, b.slot, fx)) {
                 CascadeStage sa[kMaxCascadeStages], sb[kMaxCascadeStages];
-                int count = 0;
-                for (int j = k; j < last; ++j, ++count) {
-                    sa[count] = MakeStage(plan.effect[j], a.slot, fx, ps);
-                    sb[count] = MakeStage(plan.effect[j], b.slot, fx, ps);
-                }
+                const int count = MakeStages(plan, k, last, a.slot, fx, ps, sa);
+                MakeStages(plan, k, last, b.slot, fx, ps, sb);
                 FilterCascadePair(sa, sb, count, a.L, a.R, b.L, b.R, n);
             } else {
-                RunFilters(plan, k, a.slot, blockStart, n, a.L, a.R, fx, ps);
-                RunFilters(plan, k, b.slot, blockStart, n, b.L, b.R, fx, ps);
+                RunFilters(plan, k, last, a.slot, blockStart, n, a.L, a.R, fx, ps);
+                RunFilters(plan, k, last, b.slot, blockStart, n, b.L, b.R, fx, ps);
             }
             k = last;
             continue;
