@@ -1,7 +1,8 @@
 // The hottest sample loops are built twice, for the baseline instruction set
 // and for AVX2, and the loader picks the one the processor runs. The results
 // are the same bit for bit: these loops do integer work, exact conversions and
-// plain multiplications, and no fused multiply-add is enabled.
+// single IEEE operations (each rounded the same in either build), and no fused
+// multiply-add is enabled.
 #pragma once
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
