@@ -40,56 +40,37 @@ void QuietCount(bool updated, float rms, double halfThreshold, int& pass) {
     }
 }
 
-// One slot's compressor for the length of a call: its memory in registers,
-// loaded from the slot's state and saved back at the end.
-struct RmsStrip {
-    RmsCompState& st;
-    int slot;
-    int& state;
-    SwitchedLaw law;
-    double holdGain;   // full reduction while holding
-    HalfCycle l, r;
-    int mode, attackCount, releaseCount, passL, passR;
+}  // namespace
 
-    RmsStrip(RmsCompState& s, int slotIn, int& stateIn, int attack, int release, double ratio,
-             int threshold, int& firstUse)
-        : st(s), slot(slotIn), state(stateIn), law(MakeLaw(attack, release, ratio, threshold)) {
-        if (firstUse == 0) {
-            firstUse = 1;
-            st.rmsL[slot] = st.rmsR[slot] = 0.0f;
-            st.squaresL[slot] = st.squaresR[slot] = 0.0f;
-            st.intervalL[slot] = st.intervalR[slot] = 0.0f;
-            st.oldpolarL[slot] = st.oldpolarR[slot] = 0.0;
-        }
-        law.attackGains = FindFade(st.fades, law.attack, law.ratio, false);
-        law.releaseGains = FindFade(st.fades, law.release, law.ratio, true);
-        holdGain = 1.0 / law.ratio;
-        l = {st.oldpolarL[slot], st.squaresL[slot], st.intervalL[slot], st.rmsL[slot]};
-        r = {st.oldpolarR[slot], st.squaresR[slot], st.intervalR[slot], st.rmsR[slot]};
-        mode = state;
-        attackCount = st.attackCount[slot], releaseCount = st.releaseCount[slot];
-        passL = st.passTL[slot], passR = st.passTR[slot];
+void RMSCOMPRESSOR(RmsCompState& st, int slot, int& state, int n, double* left, double* right,
+                   int attack, int release, double ratio, int threshold, int& firstUse) {
+    if (slot < 0 || slot >= kFxSlots) return;
+    if (firstUse == 0) {
+        firstUse = 1;
+        st.rmsL[slot] = st.rmsR[slot] = 0.0f;
+        st.squaresL[slot] = st.squaresR[slot] = 0.0f;
+        st.intervalL[slot] = st.intervalR[slot] = 0.0f;
+        st.oldpolarL[slot] = st.oldpolarR[slot] = 0.0;
     }
+    SwitchedLaw law = MakeLaw(attack, release, ratio, threshold);
+    law.attackGains = FindFade(st.fades, law.attack, law.ratio, false);
+    law.releaseGains = FindFade(st.fades, law.release, law.ratio, true);
+    const double thr = law.threshold;
+    const double holdGain = 1.0 / law.ratio;   // full reduction while holding
+    HalfCycle l{st.oldpolarL[slot], st.squaresL[slot], st.intervalL[slot], st.rmsL[slot]};
+    HalfCycle r{st.oldpolarR[slot], st.squaresR[slot], st.intervalR[slot], st.rmsR[slot]};
+    int mode = state;
+    int attackCount = st.attackCount[slot], releaseCount = st.releaseCount[slot];
+    int passL = st.passTL[slot], passR = st.passTR[slot];
 
-    void Save() {
-        st.oldpolarL[slot] = l.oldpolar, st.squaresL[slot] = l.squares;
-        st.intervalL[slot] = l.interval, st.rmsL[slot] = l.rms;
-        st.oldpolarR[slot] = r.oldpolar, st.squaresR[slot] = r.squares;
-        st.intervalR[slot] = r.interval, st.rmsR[slot] = r.rms;
-        state = mode;
-        st.attackCount[slot] = attackCount, st.releaseCount[slot] = releaseCount;
-        st.passTL[slot] = passL, st.passTR[slot] = passR;
-    }
-
-    [[gnu::always_inline]] void Frame(double& left, double& right) {
-        const double thr = law.threshold;
-        const bool updL = l.Measure(left);
-        const bool updR = r.Measure(right);
+    for (int i = 0; i < n; ++i) {
+        const bool updL = l.Measure(left[i]);
+        const bool updR = r.Measure(right[i]);
         const double rmsL = l.rms;
         const double rmsR = r.rms;
 
         if (mode == kCompIdle) {
-            if (!(rmsL > thr || rmsR > thr)) return;   // untouched, bit for bit
+            if (!(rmsL > thr || rmsR > thr)) continue;   // untouched, bit for bit
             attackCount = 1;
             releaseCount = 1;
             passL = passR = 0;
@@ -107,21 +88,19 @@ struct RmsStrip {
         } else if (mode == kCompRelease) {
             gain = ReleaseStep(mode, releaseCount, law, rmsL < thr && rmsR < thr);
         } else {
-            return;   // off or unknown: untouched
+            continue;   // off or unknown: untouched
         }
-        left = Polarity(left) * FlooredMagnitude(left) * gain;
-        right = Polarity(right) * FlooredMagnitude(right) * gain;
+        left[i] = Polarity(left[i]) * FlooredMagnitude(left[i]) * gain;
+        right[i] = Polarity(right[i]) * FlooredMagnitude(right[i]) * gain;
     }
-};
 
-}  // namespace
-
-void RMSCOMPRESSOR(RmsCompState& st, int slot, int& state, int n, double* left, double* right,
-                   int attack, int release, double ratio, int threshold, int& firstUse) {
-    if (slot < 0 || slot >= kFxSlots) return;
-    RmsStrip c(st, slot, state, attack, release, ratio, threshold, firstUse);
-    for (int i = 0; i < n; ++i) c.Frame(left[i], right[i]);
-    c.Save();
+    st.oldpolarL[slot] = l.oldpolar, st.squaresL[slot] = l.squares;
+    st.intervalL[slot] = l.interval, st.rmsL[slot] = l.rms;
+    st.oldpolarR[slot] = r.oldpolar, st.squaresR[slot] = r.squares;
+    st.intervalR[slot] = r.interval, st.rmsR[slot] = r.rms;
+    state = mode;
+    st.attackCount[slot] = attackCount, st.releaseCount[slot] = releaseCount;
+    st.passTL[slot] = passL, st.passTR[slot] = passR;
 }
 
 }  // namespace varnel
