@@ -220,7 +220,8 @@ template <class V>
     }
 }
 
-VARNEL_HOT_LOOP void RunGroup(const CascadeStage* a, bool highPass, int biquads, Pair* x, int n) {
+VARNEL_HOT_LOOP void RunGroup(const CascadeStage* a, const CascadeStage*, bool highPass,
+                              int biquads, Pair* x, int n) {
     RunGroupOf<Pair>(a, nullptr, highPass, biquads, x, n);
 }
 
@@ -244,39 +245,36 @@ void ForEachGroup(const CascadeStage* stages, int count, Run run) {
     }
 }
 
+// Interleaves the sides (left and right of a, then of b for a Quad) a tile
+// at a time, runs every group over the tile and puts the sides back.
+template <class V>
+void RunTiles(const CascadeStage* a, const CascadeStage* b, int count, double* const* sides,
+              int n) {
+    constexpr int kLanes = int(sizeof(V) / sizeof(double));
+    V x[kCascadeFrames];
+    for (int t = 0; t < n; t += kCascadeFrames) {
+        const int m = n - t < kCascadeFrames ? n - t : kCascadeFrames;
+        for (int i = 0; i < m; ++i)
+            for (int k = 0; k < kLanes; ++k) x[i][k] = sides[k][t + i];
+        ForEachGroup(a, count, [&](int k, bool highPass, int biquads) {
+            RunGroup(a + k, b ? b + k : nullptr, highPass, biquads, x, m);
+        });
+        for (int i = 0; i < m; ++i)
+            for (int k = 0; k < kLanes; ++k) sides[k][t + i] = x[i][k];
+    }
+}
+
 }  // namespace
 
 void FilterCascade(const CascadeStage* stages, int count, double* left, double* right, int n) {
-    Pair x[kCascadeFrames];
-    for (int t = 0; t < n; t += kCascadeFrames) {
-        const int m = n - t < kCascadeFrames ? n - t : kCascadeFrames;
-        for (int i = 0; i < m; ++i) x[i] = Pair{left[t + i], right[t + i]};
-        ForEachGroup(stages, count, [&](int k, bool highPass, int biquads) {
-            RunGroup(stages + k, highPass, biquads, x, m);
-        });
-        for (int i = 0; i < m; ++i) {
-            left[t + i] = x[i][0];
-            right[t + i] = x[i][1];
-        }
-    }
+    double* const sides[2] = {left, right};
+    RunTiles<Pair>(stages, nullptr, count, sides, n);
 }
 
 void FilterCascadePair(const CascadeStage* a, const CascadeStage* b, int count, double* leftA,
                        double* rightA, double* leftB, double* rightB, int n) {
-    Quad x[kCascadeFrames];
-    for (int t = 0; t < n; t += kCascadeFrames) {
-        const int m = n - t < kCascadeFrames ? n - t : kCascadeFrames;
-        for (int i = 0; i < m; ++i) x[i] = Quad{leftA[t + i], rightA[t + i], leftB[t + i], rightB[t + i]};
-        ForEachGroup(a, count, [&](int k, bool highPass, int biquads) {
-            RunGroup(a + k, b + k, highPass, biquads, x, m);
-        });
-        for (int i = 0; i < m; ++i) {
-            leftA[t + i] = x[i][0];
-            rightA[t + i] = x[i][1];
-            leftB[t + i] = x[i][2];
-            rightB[t + i] = x[i][3];
-        }
-    }
+    double* const sides[4] = {leftA, rightA, leftB, rightB};
+    RunTiles<Quad>(a, b, count, sides, n);
 }
 
 }  // namespace varnel
