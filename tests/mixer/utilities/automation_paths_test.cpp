@@ -31,15 +31,6 @@ struct PathCase {
     int64_t from;       // first sample played
 };
 
-struct Player {
-    std::unique_ptr<FaderTables> t = std::make_unique<FaderTables>();
-    std::unique_ptr<VcaTables> vt = std::make_unique<VcaTables>();
-    Playback pb;
-    AutomateState st;
-    ScriptContext ctx;
-    StartOffsets offsets{};
-};
-
 constexpr int kSlot = 1;
 
 // A slow tone with a little wobble: long runs of one sign, so a side can
@@ -54,16 +45,10 @@ std::vector<int32_t> Signal(size_t n, int32_t amplitude, double hz, double phase
 // Plays the case in blocks of `block` frames with the steady path on or off;
 // returns left then right, followed by a dump of the carried state.
 std::vector<int32_t> Play(const PathCase& c, bool steady, int block, size_t frames) {
-    Player p;
+    scripttest::FaderEngine p;
     p.ctx.trackCount = 1;
-    for (const Entry& e : c.entries) {
-        size_t i = size_t(p.t->count[kSlot]++) * kSlots + kSlot;
-        p.t->time[i] = e.time;
-        p.t->level[i] = e.level;
-        p.t->ramp[i] = e.ramp;
-        p.t->shape[i] = e.shape;
-    }
-    InitPlayback(p.ctx, c.from, p.offsets, *p.t, *p.vt, p.pb);
+    for (const Entry& e : c.entries) p.Add(kSlot, e.time, e.level, e.ramp, e.shape);
+    p.Start(c.from);
     std::vector<int32_t> l = Signal(frames, c.amplitude, 37.0, 0.3);
     std::vector<int32_t> r = Signal(frames, c.amplitude, 3.0, 2.0);
     for (size_t done = 0; done < frames; done += size_t(block)) {

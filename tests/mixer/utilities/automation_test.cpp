@@ -17,23 +17,8 @@ namespace {
 
 constexpr double kChannelDivisor = 524288.0;  // 2^19
 
-struct Engine {
-    std::unique_ptr<FaderTables> t = std::make_unique<FaderTables>();
-    std::unique_ptr<VcaTables> vt = std::make_unique<VcaTables>();
-    Playback pb;
-    AutomateState st;
-    ScriptContext ctx;
-    StartOffsets offsets{};
-
+struct Engine : scripttest::FaderEngine {
     Engine() { ctx.trackCount = 2; }
-    void Add(int slot, int32_t time, int32_t level, int32_t ramp = 0, float shape = 1.0f) {
-        size_t i = size_t(t->count[size_t(slot)]++) * 137 + size_t(slot);
-        t->time[i] = time;
-        t->level[i] = level;
-        t->ramp[i] = ramp;
-        t->shape[i] = shape;
-    }
-    void Start(int64_t mixStart = 0) { InitPlayback(ctx, mixStart, offsets, *t, *vt, pb); }
     // Runs `in` (both sides) through the fader of `slot` in blocks from `from`.
     std::vector<int32_t> Play(int slot, const std::vector<int32_t>& in, int64_t from = 0,
                               int polarity = 1, const double* vca = nullptr,

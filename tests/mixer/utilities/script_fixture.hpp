@@ -7,8 +7,10 @@
 #include <memory>
 #include <string>
 
+#include "mixer/utilities/automation.hpp"
 #include "mixer/utilities/fader_tables.hpp"
 #include "mixer/utilities/level_entries.hpp"
+#include "mixer/utilities/playback_init.hpp"
 #include "mixer/utilities/tempo_map.hpp"
 #include "mixer/utilities/time_entries.hpp"
 
@@ -56,6 +58,26 @@ struct Script {
     int32_t& level(int slot, int e) { return faders->level[size_t(e) * 137 + size_t(slot)]; }
     int32_t& ramp(int slot, int e) { return faders->ramp[size_t(e) * 137 + size_t(slot)]; }
     float& shape(int slot, int e) { return faders->shape[size_t(e) * 137 + size_t(slot)]; }
+};
+
+// A fader engine over tables of its own: entries are written in by hand and
+// playback starts at a chosen mix position.
+struct FaderEngine {
+    std::unique_ptr<varnel::FaderTables> t = std::make_unique<varnel::FaderTables>();
+    std::unique_ptr<varnel::VcaTables> vt = std::make_unique<varnel::VcaTables>();
+    varnel::Playback pb;
+    varnel::AutomateState st;
+    varnel::ScriptContext ctx;
+    varnel::StartOffsets offsets{};
+
+    void Add(int slot, int32_t time, int32_t level, int32_t ramp = 0, float shape = 1.0f) {
+        size_t i = size_t(t->count[size_t(slot)]++) * 137 + size_t(slot);
+        t->time[i] = time;
+        t->level[i] = level;
+        t->ramp[i] = ramp;
+        t->shape[i] = shape;
+    }
+    void Start(int64_t mixStart = 0) { varnel::InitPlayback(ctx, mixStart, offsets, *t, *vt, pb); }
 };
 
 }  // namespace scripttest
