@@ -75,6 +75,15 @@ void BlockSetUp(MixRun& run, int64_t s, int n) {
         if (run.routing->vcaActive[size_t(v)]) FillVCA(s, n, v, *run.vcas, *run.playback, b.vcaGain.data());
 }
 
+// A channel's share of a reverb send.
+inline void AddToSend(const int32_t* L, const int32_t* R, int n, double gain, double* sendL,
+                      double* sendR) {
+    for (int i = 0; i < n; ++i) {
+        sendL[i] += double(L[i]) * gain;
+        sendR[i] += double(R[i]) * gain;
+    }
+}
+
 // A channel's block after its effects: fader, peak meters, bus sums and
 // reverb sends.
 VARNEL_HOT_LOOP void MixChannelBlock(MixRun& run, int ch, int64_t s, int n, int32_t* L,
@@ -110,20 +119,12 @@ VARNEL_HOT_LOOP void MixChannelBlock(MixRun& run, int ch, int64_t s, int n, int3
         AddToBus(b.busR[k].data(), R, n);
     }
     if (masterFeedsReverb) return;
-    if (rv.roomActive && fx.revOn[ch]) {
-        const double g = double(rv.roomInput * fx.revLevel[ch]);
-        for (int i = 0; i < n; ++i) {
-            b.revSendL[size_t(i)] += double(L[i]) * g;
-            b.revSendR[size_t(i)] += double(R[i]) * g;
-        }
-    }
-    if (rv.tapActive && fx.trevOn[ch]) {
-        const double g = double(rv.tapInput * fx.trevLevel[ch]);
-        for (int i = 0; i < n; ++i) {
-            b.trevSendL[size_t(i)] += double(L[i]) * g;
-            b.trevSendR[size_t(i)] += double(R[i]) * g;
-        }
-    }
+    if (rv.roomActive && fx.revOn[ch])
+        AddToSend(L, R, n, double(rv.roomInput * fx.revLevel[ch]), b.revSendL.data(),
+                  b.revSendR.data());
+    if (rv.tapActive && fx.trevOn[ch])
+        AddToSend(L, R, n, double(rv.tapInput * fx.trevLevel[ch]), b.trevSendL.data(),
+                  b.trevSendR.data());
 }
 
 bool PlaysInBlock(const InputStage& in, int ch, int64_t s, int n) {
