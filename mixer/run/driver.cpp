@@ -272,8 +272,11 @@ int Run(RunTables& r, int argc, char** argv) {
     }
     std::span<int> active(ctx.active.data(), kChannelTable);
     OpenInputFiles(r.input, r.headers, r.tracks.count, active, r.paths);
+    int channelsWithEffects = 0;
+    for (int ch = 1; ch <= r.tracks.count; ++ch) channelsWithEffects += r.fx.hasEffects[ch] ? 1 : 0;
     AllocateMixBuffers(r.buffers, r.routing.nineBuses, r.fx.reverb.roomActive != 0,
-                       r.fx.reverb.tapActive != 0, AnyVcaActive(r.routing), r.tap.file != nullptr);
+                       r.fx.reverb.tapActive != 0, AnyVcaActive(r.routing), r.tap.file != nullptr,
+                       channelsWithEffects >= 2);
 
     MixRun run;
     run.rate = rate;

@@ -5,12 +5,14 @@
 namespace varnel {
 
 void AllocateMixBuffers(MixBuffers& b, bool nineBuses, bool roomReverb, bool tapReverb,
-                        bool anyVca, bool tapFile) {
+                        bool anyVca, bool tapFile, bool effectPairs) {
     const std::size_t n = kBlockFrames;
     b.channelL.assign(n, 0);
     b.channelR.assign(n, 0);
-    b.pairL.assign(n, 0);
-    b.pairR.assign(n, 0);
+    if (effectPairs) {
+        b.pairL.assign(n, 0);
+        b.pairR.assign(n, 0);
+    }
     b.workL.assign(n, 0.0);
     b.workR.assign(n, 0.0);
     for (int k = 0; k < (nineBuses ? kBuses : 1); ++k) {

@@ -28,9 +28,10 @@ struct MixBuffers {
 };
 
 // Allocates what the run needs: all nine buses only when a submix is active,
-// reverb buffers only when a reverb is, the VCA curves only when a VCA is.
+// reverb buffers only when a reverb is, the VCA curves only when a VCA is,
+// the second channel of an effects pair only when channels can pair up.
 void AllocateMixBuffers(MixBuffers& b, bool nineBuses, bool roomReverb, bool tapReverb,
-                        bool anyVca, bool tapFile);
+                        bool anyVca, bool tapFile, bool effectPairs);
 
 // Meters gathered while mixing and read by the report.
 struct MixMeters {

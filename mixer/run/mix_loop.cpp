@@ -148,8 +148,8 @@ void ChannelPass(MixRun& run, int64_t s, int n) {
         // mixed in its own turn, in channel order as always.
         int next = ch + 1;
         while (next <= run.trackCount && !PlaysInBlock(in, next, s, n)) ++next;
-        const bool pair = next <= run.trackCount && fx.hasEffects[ch] && fx.hasEffects[next] &&
-                          SameEffectChain(ch, next, fx);
+        const bool pair = !b.pairL.empty() && next <= run.trackCount && fx.hasEffects[ch] &&
+                          fx.hasEffects[next] && SameEffectChain(ch, next, fx);
         ReadChannelBlock(in, ch, s, n, h, fs.panLaw, L, R);
         if (pair) {
             int32_t* L2 = b.pairL.data();
