@@ -1,5 +1,6 @@
 #include "mixer/effects/rms_compressor.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "mixer/effects/gain_ramp.hpp"
@@ -8,28 +9,129 @@ namespace varnel {
 
 namespace {
 
-// One side's running half-cycle, held in registers for the length of a call.
-struct HalfCycle {
-    double oldpolar;
-    float squares, interval, rms;
+// Frames measured ahead of each gain pass. The half-cycle updates of a chunk
+// are collected first (one branch-free pass over both sides, whose only
+// serial work is the single-precision running sums), then the state machine
+// walks from update to update: between two updates both RMS levels stand
+// still, so every state's gains for the frames in between follow without
+// looking at them one by one.
+constexpr int kMeasureChunk = 256;
 
-    // Adds one sample and closes the half-cycle when the polarity has
-    // flipped; returns true when the RMS level was updated.
-    bool Measure(double sample) {
-        const double p = Polarity(sample);
-        squares = static_cast<float>(squares + FlooredSquare(std::fabs(sample)));
-        interval = interval + 1.0f;
-        bool updated = false;
-        if (p != oldpolar) {
-            rms = std::sqrt(squares / interval);
-            squares = 0.0f;
-            interval = 0.0f;
-            updated = true;
-        }
-        oldpolar = p;
-        return updated;
-    }
+typedef double Pair __attribute__((vector_size(16)));   // left, right
+typedef long long PairMask __attribute__((vector_size(16)));
+typedef float FloatPair __attribute__((vector_size(8)));
+
+// Rounds both sums to single precision, as the sums are kept.
+[[gnu::always_inline]] inline Pair RoundToFloat(Pair x) {
+#if defined(__SSE2__)
+    return __builtin_ia32_cvtps2pd(__builtin_ia32_cvtpd2ps(x));
+#else
+    return __builtin_convertvector(__builtin_convertvector(x, FloatPair), Pair);
+#endif
+}
+
+// x where the mask is clear, +0 where it is set.
+[[gnu::always_inline]] inline Pair ZeroWhere(PairMask m, Pair x) {
+#if defined(__SSE2__)
+    return __builtin_ia32_andnpd((Pair)m, x);
+#else
+    return (Pair)(~m & (PairMask)x);
+#endif
+}
+
+// Bit 0 for the left lane's mask, bit 1 for the right's.
+[[gnu::always_inline]] inline int MaskBits(PairMask m) {
+#if defined(__SSE2__)
+    return __builtin_ia32_movmskpd((Pair)m);
+#else
+    return int(m[0] & 1) | int(m[1] & 2);
+#endif
+}
+
+// Both sides' running half-cycles. The sums of squares are single-precision
+// values held in doubles; a side's interval is the count of frames since its
+// last polarity change, which the single-precision count it stands for
+// follows exactly up to 2^24, where that count stops growing.
+struct HalfCycles {
+    Pair squares;
+    PairMask positive;   // polarity of the previous frame (all ones for +1)
+    bool fresh[2];       // previous polarity still 0: the next frame closes
+    int last[2];         // frame (from the call's start) of the last change
+    float rms[2];
 };
+
+constexpr int kIntervalCap = 1 << 24;
+
+inline float IntervalAt(int frame, int last) {
+    return static_cast<float>(std::min(frame - last, kIntervalCap));
+}
+
+// The frames of a chunk on which a half-cycle closed on either side, with
+// both sides' sums of squares there (meaningful where that side closed).
+struct Updates {
+    int count;
+    int frame[kMeasureChunk];
+    int closed[kMeasureChunk];   // bit 0 left, bit 1 right
+    Pair squares[kMeasureChunk];
+};
+
+// A previous polarity of 0 differs from either polarity of the first frame.
+void OpenFresh(HalfCycles& h, double left, double right) {
+    if (!h.fresh[0] && !h.fresh[1]) return;
+    const PairMask first = Pair{left, right} >= Pair{0.0, 0.0};
+    if (h.fresh[0]) h.positive[0] = ~first[0];
+    if (h.fresh[1]) h.positive[1] = ~first[1];
+    h.fresh[0] = h.fresh[1] = false;
+}
+
+// Adds every frame of a chunk to the half-cycles of `Strips` strips at once
+// and without a branch: the strips' running sums are independent chains, so
+// two strips take little longer than one.
+template <int Strips>
+void MeasureChunk(HalfCycles* const* h, double* const* left, double* const* right, int n,
+                  Updates* const* u) {
+    const Pair zero = {0.0, 0.0}, floor = {kFloorMagnitude, kFloorMagnitude};
+    const Pair tiny = {1e-8, 1e-8};
+    const PairMask magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+    Pair s[Strips];
+    PairMask before[Strips];
+    int c[Strips];
+    for (int k = 0; k < Strips; ++k) {
+        if (n > 0) OpenFresh(*h[k], left[k][0], right[k][0]);
+        s[k] = h[k]->squares;
+        before[k] = h[k]->positive;
+        c[k] = 0;
+    }
+    for (int i = 0; i < n; ++i) {
+        for (int k = 0; k < Strips; ++k) {
+            const Pair x = {left[k][i], right[k][i]};
+            const PairMask positive = x >= zero;
+            const PairMask flip = positive ^ before[k];
+            const Pair m = (Pair)((PairMask)x & magnitudeBits);
+            const PairMask small = m < floor;
+            const Pair square = (Pair)((small & (PairMask)tiny) | (~small & (PairMask)(m * m)));
+            const Pair t = RoundToFloat(s[k] + square);
+            s[k] = ZeroWhere(flip, t);
+            before[k] = positive;
+            Updates& v = *u[k];
+            v.frame[c[k]] = i;
+            v.squares[c[k]] = t;
+            const int closed = MaskBits(flip);
+            v.closed[c[k]] = closed;
+            c[k] += closed != 0;
+        }
+    }
+    for (int k = 0; k < Strips; ++k) {
+        u[k]->count = c[k];
+        h[k]->squares = s[k];
+        h[k]->positive = before[k];
+    }
+}
+
+// Writes p x m x gain back on frames the compressor acts on.
+void ApplyGain(double* x, int n, const double* gain) {
+    for (int i = 0; i < n; ++i) x[i] = (x[i] >= 0.0 ? 1.0 : -1.0) * FlooredMagnitude(x[i]) * gain[i];
+}
 
 void QuietCount(bool updated, float rms, double halfThreshold, int& pass) {
     if (!updated) return;
@@ -40,67 +142,237 @@ void QuietCount(bool updated, float rms, double halfThreshold, int& pass) {
     }
 }
 
-}  // namespace
+// One strip's state machine for the length of a call. It writes the gain of
+// every frame it acts on into `gains` (indexed by frame in the chunk) and
+// notes those frames as runs; the samples change only when the chunk's
+// gains are applied, run by run.
+struct Machine {
+    SwitchedLaw law;
+    double holdGain;   // full reduction while holding
+    int mode, attackCount, releaseCount, passL, passR;
+    double gains[kMeasureChunk];
+    int runs, runFrom[kMeasureChunk], runTo[kMeasureChunk];
 
-void RMSCOMPRESSOR(RmsCompState& st, int slot, int& state, int n, double* left, double* right,
-                   int attack, int release, double ratio, int threshold, int& firstUse) {
-    if (slot < 0 || slot >= kFxSlots) return;
-    if (firstUse == 0) {
-        firstUse = 1;
+    void Acted(int from, int to) {
+        if (runs > 0 && runTo[runs - 1] == from) {
+            runTo[runs - 1] = to;
+        } else {
+            runFrom[runs] = from, runTo[runs] = to, ++runs;
+        }
+    }
+
+    // Release frames from i on (at most to - i) while both sides read quiet
+    // or not; returns how many. Quiet, the step climbs to the end of the
+    // release and the compressor goes idle; loud, it falls to 0 and stays.
+    int Release(int i, int to, bool quiet) {
+        const SwitchedLaw fade = law;   // in locals, so the count stays in a register
+        const int k = releaseCount;
+        if (k < 0 || k > fade.release) {
+            // A count outside the fade (the release shortened meanwhile):
+            // frame by frame.
+            int state = mode, count = k, steps = 0;
+            while (i + steps < to && state == kCompRelease) {
+                gains[i + steps] = ReleaseStep(state, count, fade, quiet);
+                ++steps;
+            }
+            mode = state, releaseCount = count;
+            return steps;
+        }
+        if (quiet) {
+            const int steps = std::min(to - i, fade.release - k + 1);
+            for (int j = 0; j < steps; ++j) gains[i + j] = LawReleaseGain(fade, k + j);
+            releaseCount = k + steps;
+            if (releaseCount > fade.release) mode = kCompIdle;
+            return steps;
+        }
+        const int steps = to - i;
+        for (int j = 0; j < steps; ++j) gains[i + j] = LawReleaseGain(fade, std::max(k - j, 0));
+        releaseCount = std::max(k - steps, 0);
+        return steps;
+    }
+
+    // Frames [from, to) of a chunk, over which the RMS levels stand at rmsL
+    // and rmsR; the first frame closed the half-cycles flagged in updL/updR.
+    void Run(int from, int to, float rmsL, float rmsR, bool updL, bool updR) {
+        const double thr = law.threshold;
+        int i = from;
+        while (i < to) {
+            if (mode == kCompIdle) {
+                if (!(rmsL > thr || rmsR > thr)) return;   // untouched, bit for bit
+                attackCount = 1;
+                releaseCount = 1;
+                passL = passR = 0;
+                mode = kCompAttack;
+            }
+            int steps;
+            if (mode == kCompAttack) {
+                // A count past the end (the attack shortened meanwhile) takes
+                // one step, as it would frame by frame.
+                const int k = attackCount;
+                const SwitchedLaw fade = law;
+                steps = std::max(1, std::min(to - i, fade.attack - k + 1));
+                for (int j = 0; j < steps; ++j) gains[i + j] = LawAttackGain(fade, k + j);
+                if (k + steps - 1 >= law.attack) {
+                    mode = kCompHolding;
+                    attackCount = k + steps - 1;
+                } else {
+                    attackCount = k + steps;
+                }
+            } else if (mode == kCompHolding) {
+                // Only a segment's first frame moves the quiet counts, so a
+                // hold that does not end there lasts to the segment's end.
+                steps = to - i;
+                if (i == from) {
+                    QuietCount(updL, rmsL, law.halfThreshold, passL);
+                    QuietCount(updR, rmsR, law.halfThreshold, passR);
+                }
+                if (passL > 3 && passR > 3) {
+                    mode = kCompRelease;
+                    steps = 1;
+                }
+                std::fill(gains + i, gains + i + steps, holdGain);
+            } else if (mode == kCompRelease) {
+                steps = Release(i, to, rmsL < thr && rmsR < thr);
+            } else {
+                return;   // off or unknown: untouched
+            }
+            Acted(i, i + steps);
+            i += steps;
+        }
+    }
+};
+
+// One strip's call: its machine, half-cycles and samples.
+struct Strip {
+    Machine m;
+    HalfCycles h;
+    Updates u;
+    double* left;
+    double* right;
+};
+
+void Begin(RmsCompState& st, const RmsCompCall& call, Strip& s) {
+    const int slot = call.slot;
+    if (*call.firstUse == 0) {
+        *call.firstUse = 1;
         st.rmsL[slot] = st.rmsR[slot] = 0.0f;
         st.squaresL[slot] = st.squaresR[slot] = 0.0f;
         st.intervalL[slot] = st.intervalR[slot] = 0.0f;
         st.oldpolarL[slot] = st.oldpolarR[slot] = 0.0;
     }
-    SwitchedLaw law = MakeLaw(attack, release, ratio, threshold);
-    law.attackGains = FindFade(st.fades, law.attack, law.ratio, false);
-    law.releaseGains = FindFade(st.fades, law.release, law.ratio, true);
-    const double thr = law.threshold;
-    const double holdGain = 1.0 / law.ratio;   // full reduction while holding
-    HalfCycle l{st.oldpolarL[slot], st.squaresL[slot], st.intervalL[slot], st.rmsL[slot]};
-    HalfCycle r{st.oldpolarR[slot], st.squaresR[slot], st.intervalR[slot], st.rmsR[slot]};
-    int mode = state;
-    int attackCount = st.attackCount[slot], releaseCount = st.releaseCount[slot];
-    int passL = st.passTL[slot], passR = st.passTR[slot];
+    Machine& m = s.m;
+    m.law = MakeLaw(call.attack, call.release, call.ratio, call.threshold);
+    m.law.attackGains = FindFade(st.fades, m.law.attack, m.law.ratio, false);
+    m.law.releaseGains = FindFade(st.fades, m.law.release, m.law.ratio, true);
+    m.holdGain = 1.0 / m.law.ratio;
+    m.mode = *call.state;
+    m.attackCount = st.attackCount[slot], m.releaseCount = st.releaseCount[slot];
+    m.passL = st.passTL[slot], m.passR = st.passTR[slot];
 
-    for (int i = 0; i < n; ++i) {
-        const bool updL = l.Measure(left[i]);
-        const bool updR = r.Measure(right[i]);
-        const double rmsL = l.rms;
-        const double rmsR = r.rms;
+    // Previous polarities +1 and 0 read as positive; 0 is also fresh.
+    HalfCycles& h = s.h;
+    h.squares = Pair{st.squaresL[slot], st.squaresR[slot]};
+    h.positive = PairMask{st.oldpolarL[slot] >= 0.0 ? -1LL : 0LL,
+                          st.oldpolarR[slot] >= 0.0 ? -1LL : 0LL};
+    h.fresh[0] = st.oldpolarL[slot] == 0.0, h.fresh[1] = st.oldpolarR[slot] == 0.0;
+    h.last[0] = -1 - static_cast<int>(st.intervalL[slot]);
+    h.last[1] = -1 - static_cast<int>(st.intervalR[slot]);
+    h.rms[0] = st.rmsL[slot], h.rms[1] = st.rmsR[slot];
+    s.left = call.left;
+    s.right = call.right;
+}
 
-        if (mode == kCompIdle) {
-            if (!(rmsL > thr || rmsR > thr)) continue;   // untouched, bit for bit
-            attackCount = 1;
-            releaseCount = 1;
-            passL = passR = 0;
-            mode = kCompAttack;
+// Runs the state machine over a measured chunk starting at frame c of the call.
+void WalkChunk(Strip& s, int c, int len) {
+    HalfCycles& h = s.h;
+    const Updates& u = s.u;
+    double* L = s.left + c;
+    double* R = s.right + c;
+    int from = 0;
+    bool updL = false, updR = false;
+    s.m.runs = 0;
+    for (int e = 0;; ++e) {
+        const int to = e < u.count ? u.frame[e] : len;
+        if (to > from) s.m.Run(from, to, h.rms[0], h.rms[1], updL, updR);
+        if (e == u.count) break;
+        updL = u.closed[e] & 1, updR = u.closed[e] & 2;
+        const int at = c + to;
+        if (updL) {
+            h.rms[0] = std::sqrt(static_cast<float>(u.squares[e][0]) / IntervalAt(at, h.last[0]));
+            h.last[0] = at;
         }
-
-        double gain;
-        if (mode == kCompAttack) {
-            gain = AttackStep(mode, attackCount, law);
-        } else if (mode == kCompHolding) {
-            gain = holdGain;
-            QuietCount(updL, l.rms, law.halfThreshold, passL);
-            QuietCount(updR, r.rms, law.halfThreshold, passR);
-            if (passL > 3 && passR > 3) mode = kCompRelease;
-        } else if (mode == kCompRelease) {
-            gain = ReleaseStep(mode, releaseCount, law, rmsL < thr && rmsR < thr);
-        } else {
-            continue;   // off or unknown: untouched
+        if (updR) {
+            h.rms[1] = std::sqrt(static_cast<float>(u.squares[e][1]) / IntervalAt(at, h.last[1]));
+            h.last[1] = at;
         }
-        left[i] = Polarity(left[i]) * FlooredMagnitude(left[i]) * gain;
-        right[i] = Polarity(right[i]) * FlooredMagnitude(right[i]) * gain;
+        from = to;
     }
+    for (int r = 0; r < s.m.runs; ++r) {
+        const int a = s.m.runFrom[r], b = s.m.runTo[r];
+        ApplyGain(L + a, b - a, s.m.gains + a);
+        ApplyGain(R + a, b - a, s.m.gains + a);
+    }
+}
 
-    st.oldpolarL[slot] = l.oldpolar, st.squaresL[slot] = l.squares;
-    st.intervalL[slot] = l.interval, st.rmsL[slot] = l.rms;
-    st.oldpolarR[slot] = r.oldpolar, st.squaresR[slot] = r.squares;
-    st.intervalR[slot] = r.interval, st.rmsR[slot] = r.rms;
-    state = mode;
-    st.attackCount[slot] = attackCount, st.releaseCount[slot] = releaseCount;
-    st.passTL[slot] = passL, st.passTR[slot] = passR;
+void End(RmsCompState& st, const RmsCompCall& call, const Strip& s, int n) {
+    const int slot = call.slot;
+    const HalfCycles& h = s.h;
+    if (n > 0) {
+        st.oldpolarL[slot] = h.positive[0] ? 1.0 : -1.0;
+        st.oldpolarR[slot] = h.positive[1] ? 1.0 : -1.0;
+        st.intervalL[slot] = IntervalAt(n - 1, h.last[0]);
+        st.intervalR[slot] = IntervalAt(n - 1, h.last[1]);
+    }
+    st.squaresL[slot] = static_cast<float>(h.squares[0]);
+    st.squaresR[slot] = static_cast<float>(h.squares[1]);
+    st.rmsL[slot] = h.rms[0], st.rmsR[slot] = h.rms[1];
+    *call.state = s.m.mode;
+    st.attackCount[slot] = s.m.attackCount, st.releaseCount[slot] = s.m.releaseCount;
+    st.passTL[slot] = s.m.passL, st.passTR[slot] = s.m.passR;
+}
+
+bool ValidSlot(int slot) { return slot >= 0 && slot < kFxSlots; }
+
+template <int Strips>
+void RunStrips(RmsCompState& st, const RmsCompCall* const* calls, int n) {
+    static_assert(Strips == 1 || Strips == 2);
+    Strip strips[Strips];
+    HalfCycles* h[Strips];
+    Updates* u[Strips];
+    for (int k = 0; k < Strips; ++k) {
+        Begin(st, *calls[k], strips[k]);
+        h[k] = &strips[k].h;
+        u[k] = &strips[k].u;
+    }
+    for (int c = 0; c < n; c += kMeasureChunk) {
+        const int len = std::min(kMeasureChunk, n - c);
+        double* L[Strips];
+        double* R[Strips];
+        for (int k = 0; k < Strips; ++k) L[k] = strips[k].left + c, R[k] = strips[k].right + c;
+        MeasureChunk<Strips>(h, L, R, len, u);
+        for (int k = 0; k < Strips; ++k) WalkChunk(strips[k], c, len);
+    }
+    for (int k = 0; k < Strips; ++k) End(st, *calls[k], strips[k], n);
+}
+
+}  // namespace
+
+void RMSCOMPRESSOR(RmsCompState& st, int slot, int& state, int n, double* left, double* right,
+                   int attack, int release, double ratio, int threshold, int& firstUse) {
+    if (!ValidSlot(slot)) return;
+    const RmsCompCall call{slot, &state, left, right, attack, release, ratio, threshold, &firstUse};
+    const RmsCompCall* calls[1] = {&call};
+    RunStrips<1>(st, calls, n);
+}
+
+void RmsCompressorPair(RmsCompState& st, const RmsCompCall& a, const RmsCompCall& b, int n) {
+    const RmsCompCall* calls[2] = {&a, &b};
+    if (ValidSlot(a.slot) && ValidSlot(b.slot) && a.slot != b.slot) {
+        RunStrips<2>(st, calls, n);
+        return;
+    }
+    for (const RmsCompCall* c : calls)
+        if (ValidSlot(c->slot)) RunStrips<1>(st, &c, n);
 }
 
 }  // namespace varnel

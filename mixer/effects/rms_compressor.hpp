@@ -29,4 +29,21 @@ struct RmsCompState {
 void RMSCOMPRESSOR(RmsCompState& st, int slot, int& state, int n, double* left, double* right,
                    int attack, int release, double ratio, int threshold, int& firstUse);
 
+// One strip's arguments to the compressor, as RMSCOMPRESSOR takes them.
+struct RmsCompCall {
+    int slot;
+    int* state;
+    double* left;
+    double* right;
+    int attack, release;
+    double ratio;
+    int threshold;
+    int* firstUse;
+};
+
+// Two strips (different slots) over the same n frames, with the same result
+// as one RMSCOMPRESSOR call after the other; measuring both strips' levels
+// in one pass is faster.
+void RmsCompressorPair(RmsCompState& st, const RmsCompCall& a, const RmsCompCall& b, int n);
+
 }  // namespace varnel

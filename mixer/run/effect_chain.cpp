@@ -155,10 +155,15 @@ struct PairSide {
     double* R;
 };
 
+RmsCompCall RmsCall(const PairSide& s, EffectSettings& fx) {
+    return {s.slot, &fx.rmsOn[s.slot], s.L, s.R, fx.rmsAttack[s.slot], fx.rmsRelease[s.slot],
+            fx.rmsRatio[s.slot], fx.rmsThresh[s.slot], &fx.rmsFirstUse[s.slot]};
+}
+
 // Two strips with the same plan, effect by effect: settled filter runs go
-// side by side, the rest one strip after the other (two compressors in one
-// loop were slower: their branches disturb each other's prediction). Each
-// strip's effects still run in its own order on its own memories.
+// side by side, and so do the RMS compressors' level measurements; the rest
+// run one strip after the other. Each strip's effects still run in its own
+// order on its own memories.
 void RunPlanPair(const ChainPlan& plan, const PairSide& a, const PairSide& b, int64_t blockStart,
                  int n, EffectSettings& fx, ProcessorStates& ps) {
     for (int k = 0; k < plan.count;) {
@@ -177,8 +182,12 @@ void RunPlanPair(const ChainPlan& plan, const PairSide& a, const PairSide& b, in
             k = last;
             continue;
         }
-        RunOne(effect, a.slot, blockStart, n, a.L, a.R, fx, ps);
-        RunOne(effect, b.slot, blockStart, n, b.L, b.R, fx, ps);
+        if (effect == kRms) {
+            RmsCompressorPair(ps.rms, RmsCall(a, fx), RmsCall(b, fx), n);
+        } else {
+            RunOne(effect, a.slot, blockStart, n, a.L, a.R, fx, ps);
+            RunOne(effect, b.slot, blockStart, n, b.L, b.R, fx, ps);
+        }
         ++k;
     }
 }
