@@ -185,15 +185,27 @@ struct Machine {
             mode = state, releaseCount = count;
             return steps;
         }
+        const double* table = fade.releaseGains;   // steps 0..release where kept
         if (quiet) {
             const int steps = std::min(to - i, fade.release - k + 1);
-            for (int j = 0; j < steps; ++j) gains[i + j] = LawReleaseGain(fade, k + j);
+            if (table) {
+                std::copy(table + k, table + k + steps, gains + i);
+            } else {
+                for (int j = 0; j < steps; ++j) gains[i + j] = ReleaseGain(k + j, fade.release, fade.ratio);
+            }
             releaseCount = k + steps;
             if (releaseCount > fade.release) mode = kCompIdle;
             return steps;
         }
         const int steps = to - i;
-        for (int j = 0; j < steps; ++j) gains[i + j] = LawReleaseGain(fade, std::max(k - j, 0));
+        const int falling = std::min(steps, k + 1);   // steps k, k-1, ..., then 0 from there on
+        if (table) {
+            for (int j = 0; j < falling; ++j) gains[i + j] = table[k - j];
+            std::fill(gains + i + falling, gains + i + steps, table[0]);
+        } else {
+            for (int j = 0; j < steps; ++j)
+                gains[i + j] = ReleaseGain(std::max(k - j, 0), fade.release, fade.ratio);
+        }
         releaseCount = std::max(k - steps, 0);
         return steps;
     }
