@@ -150,3 +150,34 @@ TEST(EffectChain, PairedStripsMatchEachAlone) {
         EXPECT_EQ(single.ps->hpf.OldYL[slot], paired.ps->hpf.OldYL[slot]);
     }
 }
+
+TEST(EffectChain, ReturnConvertsEverySampleAsTruncToInt32) {
+    // Edges of the 32-bit range, fractions both ways, NaN and infinities, at
+    // every position of a four-sample step and in the tail after the last.
+    const double values[] = {0.0, -0.0, 0.7, -0.7, 1.5, -1.5, 2147483646.9, 2147483647.0,
+                             2147483647.5, 4.0e9, -2147483647.9, -2147483648.0, -2147483649.0,
+                             -4.0e9, std::nan(""), -std::nan(""), INFINITY, -INFINITY, 123456.75};
+    const int count = int(sizeof values / sizeof values[0]);
+    for (int n : {1, 3, 4, 5, 19, 23}) {
+        for (int shift = 0; shift < 4; ++shift) {
+            std::vector<double> L(n), R(n);
+            for (int i = 0; i < n; ++i) {
+                L[i] = values[(i + shift) % count];
+                R[i] = values[(i * 7 + shift) % count];
+            }
+            std::vector<int32_t> outL(n), outR(n);
+            int clip = 1;   // already flagged: the scan is skipped
+            std::vector<double> wL = L, wR = R;
+            ReturnFromEffects(wL.data(), wR.data(), n, 1.0, kBusFullScale, clip, outL.data(),
+                              outR.data());
+            for (int i = 0; i < n; ++i) {
+                ASSERT_EQ(outL[i], TruncToInt32(L[i])) << "n " << n << " frame " << i;
+                ASSERT_EQ(outR[i], TruncToInt32(R[i])) << "n " << n << " frame " << i;
+            }
+        }
+    }
+    EXPECT_EQ(TruncToInt32(std::nan("")), 0);
+    EXPECT_EQ(TruncToInt32(4.0e9), 2147483647);
+    EXPECT_EQ(TruncToInt32(-4.0e9), -2147483647 - 1);
+    EXPECT_EQ(TruncToInt32(-1.5), -1);
+}
