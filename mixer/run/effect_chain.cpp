@@ -214,7 +214,7 @@ typedef int32_t FourInts __attribute__((vector_size(16)));
     for (; i < n; ++i) out[i] = TruncToInt32(x[i]);
 }
 
-void ToWork(const int32_t* L, const int32_t* R, double* wL, double* wR, int n) {
+VARNEL_HOT_LOOP void ToWork(const int32_t* L, const int32_t* R, double* wL, double* wR, int n) {
     for (int i = 0; i < n; ++i) {
         wL[i] = double(L[i]);
         wR[i] = double(R[i]);
