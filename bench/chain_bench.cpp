@@ -59,8 +59,9 @@ void TimeCase(Case& c, int blocks, const std::vector<int32_t>& srcL, const std::
         for (int i = 0; i < kBlockFrames; ++i) L2[i] = srcR[i] / 2, R2[i] = srcL[i] / 2;
         const auto t0 = std::chrono::steady_clock::now();
         if (c.pair) {
-            RunStripEffectsPair({1, L.data(), R.data(), 1.0, clip}, {2, L2.data(), R2.data(), 1.0, clip2},
-                                c.start, kBlockFrames, work.data(), *c.fx, *c.ps, kChannelFullScale);
+            RunStripEffectsPair({1, L.data(), R.data(), 1.0, clip},
+                                {2, L2.data(), R2.data(), 1.0, clip2}, c.start, kBlockFrames,
+                                work.data(), *c.fx, *c.ps, kChannelFullScale);
         } else {
             RunStripEffects(1, c.start, kBlockFrames, L.data(), R.data(), wL.data(), wR.data(),
                             *c.fx, *c.ps, 1.0, kChannelFullScale, clip);

@@ -4,130 +4,17 @@
 #include <cmath>
 
 #include "mixer/effects/gain_ramp.hpp"
+#include "mixer/effects/half_cycle_meter.hpp"
 #include "mixer/utilities/hot_loop.hpp"
 
 namespace varnel {
 
 namespace {
 
-// Frames measured ahead of each gain pass. The half-cycle updates of a chunk
-// are collected first (one branch-free pass over both sides, whose only
-// serial work is the single-precision running sums), then the state machine
-// walks from update to update: between two updates both RMS levels stand
-// still, so every state's gains for the frames in between follow without
-// looking at them one by one.
-constexpr int kMeasureChunk = 256;
-
-typedef double Pair __attribute__((vector_size(16)));   // left, right
-typedef long long PairMask __attribute__((vector_size(16)));
-typedef float FloatPair __attribute__((vector_size(8)));
-
-// Rounds both sums to single precision, as the sums are kept.
-[[gnu::always_inline]] inline Pair RoundToFloat(Pair x) {
-#if defined(__SSE2__)
-    return __builtin_ia32_cvtps2pd(__builtin_ia32_cvtpd2ps(x));
-#else
-    return __builtin_convertvector(__builtin_convertvector(x, FloatPair), Pair);
-#endif
-}
-
-// x where the mask is clear, +0 where it is set.
-[[gnu::always_inline]] inline Pair ZeroWhere(PairMask m, Pair x) {
-#if defined(__SSE2__)
-    return __builtin_ia32_andnpd((Pair)m, x);
-#else
-    return (Pair)(~m & (PairMask)x);
-#endif
-}
-
-// Bit 0 for the left lane's mask, bit 1 for the right's.
-[[gnu::always_inline]] inline int MaskBits(PairMask m) {
-#if defined(__SSE2__)
-    return __builtin_ia32_movmskpd((Pair)m);
-#else
-    return int(m[0] & 1) | int(m[1] & 2);
-#endif
-}
-
-// Both sides' running half-cycles. The sums of squares are single-precision
-// values held in doubles; a side's interval is the count of frames since its
-// last polarity change, which the single-precision count it stands for
-// follows exactly up to 2^24, where that count stops growing.
-struct HalfCycles {
-    Pair squares;
-    PairMask positive;   // polarity of the previous frame (all ones for +1)
-    bool fresh[2];       // previous polarity still 0: the next frame closes
-    int last[2];         // frame (from the call's start) of the last change
-    float rms[2];
-};
-
-constexpr int kIntervalCap = 1 << 24;
-
-inline float IntervalAt(int frame, int last) {
-    return static_cast<float>(std::min(frame - last, kIntervalCap));
-}
-
-// The frames of a chunk on which a half-cycle closed on either side, with
-// both sides' sums of squares there (meaningful where that side closed).
-struct Updates {
-    int count;
-    int frame[kMeasureChunk];
-    int closed[kMeasureChunk];   // bit 0 left, bit 1 right
-    Pair squares[kMeasureChunk];
-};
-
-// A previous polarity of 0 differs from either polarity of the first frame.
-void OpenFresh(HalfCycles& h, double left, double right) {
-    if (!h.fresh[0] && !h.fresh[1]) return;
-    const PairMask first = Pair{left, right} >= Pair{0.0, 0.0};
-    if (h.fresh[0]) h.positive[0] = ~first[0];
-    if (h.fresh[1]) h.positive[1] = ~first[1];
-    h.fresh[0] = h.fresh[1] = false;
-}
-
-// Adds every frame of a chunk to the half-cycles of `Strips` strips at once
-// and without a branch: the strips' running sums are independent chains, so
-// two strips take little longer than one.
-template <int Strips>
-void MeasureChunk(HalfCycles* const* h, double* const* left, double* const* right, int n,
-                  Updates* const* u) {
-    const Pair zero = {0.0, 0.0}, floor = {kFloorMagnitude, kFloorMagnitude};
-    const Pair tiny = {1e-8, 1e-8};
-    const PairMask magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
-    Pair s[Strips];
-    PairMask before[Strips];
-    int c[Strips];
-    for (int k = 0; k < Strips; ++k) {
-        if (n > 0) OpenFresh(*h[k], left[k][0], right[k][0]);
-        s[k] = h[k]->squares;
-        before[k] = h[k]->positive;
-        c[k] = 0;
-    }
-    for (int i = 0; i < n; ++i) {
-        for (int k = 0; k < Strips; ++k) {
-            const Pair x = {left[k][i], right[k][i]};
-            const PairMask positive = x >= zero;
-            const PairMask flip = positive ^ before[k];
-            const Pair m = (Pair)((PairMask)x & magnitudeBits);
-            const PairMask small = m < floor;
-            const Pair square = (Pair)((small & (PairMask)tiny) | (~small & (PairMask)(m * m)));
-            const Pair t = RoundToFloat(s[k] + square);
-            s[k] = ZeroWhere(flip, t);
-            before[k] = positive;
-            Updates& v = *u[k];
-            v.frame[c[k]] = i;
-            v.squares[c[k]] = t;
-            const int closed = MaskBits(flip);
-            v.closed[c[k]] = closed;
-            c[k] += closed != 0;
-        }
-    }
-    for (int k = 0; k < Strips; ++k) {
-        u[k]->count = c[k];
-        h[k]->squares = s[k];
-        h[k]->positive = before[k];
-    }
-}
+// The levels of each chunk are measured ahead (half_cycle_meter.hpp); the
+// state machine then walks from update to update: between two updates both
+// RMS levels stand still, so every state's gains for the frames in between
+// follow without looking at them one by one.
 
 // Writes p x m x gain back on frames the compressor acts on, as +-(m x gain):
 // the same value, since p is +1 or -1 and rounding is symmetric.
@@ -191,7 +78,8 @@ struct Machine {
             if (table) {
                 std::copy(table + k, table + k + steps, gains + i);
             } else {
-                for (int j = 0; j < steps; ++j) gains[i + j] = ReleaseGain(k + j, fade.release, fade.ratio);
+                for (int j = 0; j < steps; ++j)
+                    gains[i + j] = ReleaseGain(k + j, fade.release, fade.ratio);
             }
             releaseCount = k + steps;
             if (releaseCount > fade.release) mode = kCompIdle;
@@ -265,7 +153,7 @@ struct Machine {
 struct Strip {
     Machine m;
     HalfCycles h;
-    Updates u;
+    HalfCycleUpdates u;
     double* left;
     double* right;
 };
@@ -290,8 +178,8 @@ void Begin(RmsCompState& st, const RmsCompCall& call, Strip& s) {
 
     // Previous polarities +1 and 0 read as positive; 0 is also fresh.
     HalfCycles& h = s.h;
-    h.squares = Pair{st.squaresL[slot], st.squaresR[slot]};
-    h.positive = PairMask{st.oldpolarL[slot] >= 0.0 ? -1LL : 0LL,
+    h.squares = SidePair{st.squaresL[slot], st.squaresR[slot]};
+    h.positive = SideMask{st.oldpolarL[slot] >= 0.0 ? -1LL : 0LL,
                           st.oldpolarR[slot] >= 0.0 ? -1LL : 0LL};
     h.fresh[0] = st.oldpolarL[slot] == 0.0, h.fresh[1] = st.oldpolarR[slot] == 0.0;
     h.last[0] = -1 - static_cast<int>(st.intervalL[slot]);
@@ -304,7 +192,7 @@ void Begin(RmsCompState& st, const RmsCompCall& call, Strip& s) {
 // Runs the state machine over a measured chunk starting at frame c of the call.
 void WalkChunk(Strip& s, int c, int len) {
     HalfCycles& h = s.h;
-    const Updates& u = s.u;
+    const HalfCycleUpdates& u = s.u;
     double* L = s.left + c;
     double* R = s.right + c;
     int from = 0;
@@ -355,19 +243,17 @@ template <int Strips>
 void RunStrips(RmsCompState& st, const RmsCompCall* const* calls, int n) {
     static_assert(Strips == 1 || Strips == 2);
     Strip strips[Strips];
-    HalfCycles* h[Strips];
-    Updates* u[Strips];
-    for (int k = 0; k < Strips; ++k) {
-        Begin(st, *calls[k], strips[k]);
-        h[k] = &strips[k].h;
-        u[k] = &strips[k].u;
-    }
+    for (int k = 0; k < Strips; ++k) Begin(st, *calls[k], strips[k]);
     for (int c = 0; c < n; c += kMeasureChunk) {
         const int len = std::min(kMeasureChunk, n - c);
-        double* L[Strips];
-        double* R[Strips];
-        for (int k = 0; k < Strips; ++k) L[k] = strips[k].left + c, R[k] = strips[k].right + c;
-        MeasureChunk<Strips>(h, L, R, len, u);
+        Strip& a = strips[0];
+        if constexpr (Strips == 1) {
+            MeasureHalfCycles(a.h, a.left + c, a.right + c, len, a.u);
+        } else {
+            Strip& b = strips[1];
+            MeasureHalfCyclesPair(a.h, b.h, a.left + c, a.right + c, b.left + c, b.right + c,
+                                  len, a.u, b.u);
+        }
         for (int k = 0; k < Strips; ++k) WalkChunk(strips[k], c, len);
     }
     for (int k = 0; k < Strips; ++k) End(st, *calls[k], strips[k], n);
