@@ -101,6 +101,8 @@ int main(int argc, char** argv) {
         {"fxg only (convert and return)", "fxg\t1\t0\n"},
         {"full chain, pair (per strip)", kFullChainPair, true},
         {"rms, pair (per strip)", "rms\t1\t-20\t10\t200\t3\nrms\t2\t-20\t10\t200\t3\n", true},
+        {"rms idle, pair (per strip)", "rms\t1\t0\t10\t200\t3\nrms\t2\t0\t10\t200\t3\n", true},
+        {"fxg only, pair (per strip)", "fxg\t1\t0\nfxg\t2\t0\n", true},
     };
     std::vector<int32_t> srcL(kBlockFrames), srcR(kBlockFrames);
     MakeSignal(srcL, srcR);
