@@ -192,28 +192,6 @@ void RunPlanPair(const ChainPlan& plan, const PairSide& a, const PairSide& b, in
     }
 }
 
-typedef double Four __attribute__((vector_size(32)));
-typedef int32_t FourInts __attribute__((vector_size(16)));
-
-// TruncToInt32 four samples at a time, with every select made on doubles
-// before the one conversion (left to itself, the compiler converts first and
-// selects on narrowed masks, which costs more than the rest of the loop).
-[[gnu::always_inline]] inline void TruncSide(const double* x, int n, int32_t* out) {
-    const Four top = {2147483647.0, 2147483647.0, 2147483647.0, 2147483647.0};
-    const Four bottom = {-2147483648.0, -2147483648.0, -2147483648.0, -2147483648.0};
-    const Four zero = {0.0, 0.0, 0.0, 0.0};
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        Four v;
-        __builtin_memcpy(&v, x + i, sizeof v);
-        const Four number = v == v ? v : zero;   // NaN reads as 0
-        const Four high = number < top ? number : top;
-        const FourInts t = __builtin_convertvector(high > bottom ? high : bottom, FourInts);
-        __builtin_memcpy(out + i, &t, sizeof t);
-    }
-    for (; i < n; ++i) out[i] = TruncToInt32(x[i]);
-}
-
 VARNEL_HOT_LOOP void ToWork(const int32_t* L, const int32_t* R, double* wL, double* wR, int n) {
     for (int i = 0; i < n; ++i) {
         wL[i] = double(L[i]);
@@ -280,8 +258,8 @@ VARNEL_HOT_LOOP void ReturnFromEffects(double* L, double* R, int n, double postG
                     (R[i] < -fullScale);
         if (over) clipFlag = 1;
     }
-    TruncSide(L, n, outL);
-    TruncSide(R, n, outR);
+    TruncToInt32Block(L, n, outL);
+    TruncToInt32Block(R, n, outR);
 }
 
 }  // namespace varnel
