@@ -41,6 +41,9 @@ struct RmsCompCall {
     int* firstUse;
 };
 
+// The same with the arguments gathered in one call.
+void RMSCOMPRESSOR(RmsCompState& st, const RmsCompCall& call, int n);
+
 // Two strips (different slots) over the same n frames, with the same result
 // as one RMSCOMPRESSOR call after the other; measuring both strips' levels
 // in one pass is faster.

@@ -37,6 +37,12 @@ bool IsFilter(int effect) { return effect >= kHp && effect <= kLshelf; }
 
 int EqStage(int effect) { return effect - kBand1 + 1; }   // 1..4 bands, 5 high shelf, 6 low shelf
 
+// A strip's "rms" settings and memories as the compressor takes them.
+RmsCompCall RmsCall(int slot, double* L, double* R, EffectSettings& fx) {
+    return {slot, &fx.rmsOn[slot], L, R, fx.rmsAttack[slot], fx.rmsRelease[slot],
+            fx.rmsRatio[slot], fx.rmsThresh[slot], &fx.rmsFirstUse[slot]};
+}
+
 void RunOne(int effect, int slot, int64_t blockStart, int n, double* L, double* R,
             EffectSettings& fx, ProcessorStates& ps) {
     switch (effect) {
@@ -57,9 +63,7 @@ void RunOne(int effect, int slot, int64_t blockStart, int n, double* L, double* 
         break;
     }
     case kRms:
-        RMSCOMPRESSOR(ps.rms, slot, fx.rmsOn[slot], n, L, R, fx.rmsAttack[slot],
-                      fx.rmsRelease[slot], fx.rmsRatio[slot], fx.rmsThresh[slot],
-                      fx.rmsFirstUse[slot]);
+        RMSCOMPRESSOR(ps.rms, RmsCall(slot, L, R, fx), n);
         break;
     case kNlc:
         NonLinCOMP(ps.nlc, slot, n, L, R, fx.nlcWindow[slot], fx.nlcRatio[slot],
@@ -155,11 +159,6 @@ struct PairSide {
     double* R;
 };
 
-RmsCompCall RmsCall(const PairSide& s, EffectSettings& fx) {
-    return {s.slot, &fx.rmsOn[s.slot], s.L, s.R, fx.rmsAttack[s.slot], fx.rmsRelease[s.slot],
-            fx.rmsRatio[s.slot], fx.rmsThresh[s.slot], &fx.rmsFirstUse[s.slot]};
-}
-
 // Two strips with the same plan, effect by effect: settled filter runs go
 // side by side, and so do the RMS compressors' level measurements; the rest
 // run one strip after the other. Each strip's effects still run in its own
@@ -183,7 +182,8 @@ void RunPlanPair(const ChainPlan& plan, const PairSide& a, const PairSide& b, in
             continue;
         }
         if (effect == kRms) {
-            RmsCompressorPair(ps.rms, RmsCall(a, fx), RmsCall(b, fx), n);
+            RmsCompressorPair(ps.rms, RmsCall(a.slot, a.L, a.R, fx), RmsCall(b.slot, b.L, b.R, fx),
+                              n);
         } else {
             RunOne(effect, a.slot, blockStart, n, a.L, a.R, fx, ps);
             RunOne(effect, b.slot, blockStart, n, b.L, b.R, fx, ps);
