@@ -100,6 +100,11 @@ int main(int argc, char** argv) {
         {"rms holding", "rms\t1\t-60\t10\t200\t3\n"},
         {"fxg only (convert and return)", "fxg\t1\t0\n"},
         {"full chain, pair (per strip)", kFullChainPair, true},
+        {"hp, band1..4, pair (per strip)",
+         "hp\t1\t40\nband1\t1\t120\t2\t0.8\nband2\t1\t600\t-3\t1.2\nband3\t1\t2500\t1.5\t1\n"
+         "band4\t1\t9000\t-2\t0.7\nhp\t2\t40\nband1\t2\t120\t2\t0.8\nband2\t2\t600\t-3\t1.2\n"
+         "band3\t2\t2500\t1.5\t1\nband4\t2\t9000\t-2\t0.7\n",
+         true},
         {"rms, pair (per strip)", "rms\t1\t-20\t10\t200\t3\nrms\t2\t-20\t10\t200\t3\n", true},
         {"rms idle, pair (per strip)", "rms\t1\t0\t10\t200\t3\nrms\t2\t0\t10\t200\t3\n", true},
         {"fxg only, pair (per strip)", "fxg\t1\t0\nfxg\t2\t0\n", true},

@@ -28,8 +28,9 @@ struct BitsFor<Quad> {
 template <class V>
 using BitsOf = typename BitsFor<V>::Type;
 
-// Biquads fused in one loop; more would not fit the registers.
-constexpr int kGroupBiquads = 2;
+// Biquads fused in one loop: with the coefficients read from memory, the
+// running values of a high-pass and four biquads just fit the registers.
+constexpr int kGroupBiquads = 4;
 
 // Frames interleaved per pass (16 KiB of one strip, 32 KiB of two).
 constexpr int kCascadeFrames = 1024;
@@ -95,101 +96,123 @@ inline V Coefficient(const CascadeStage& a, const CascadeStage* b, int k) {
     }
 }
 
-template <class V>
-struct HighPassState {
-    V feedback, input, oldX, oldY;
-};
-
-template <class V>
-struct BiquadState {
-    V b0, b1, b2, a1, a2, in1, in2, out1, out2;
-};
-
-// One group's stages with their memories held in registers. Stage 0 is the
+// One group's stages with their memories held in registers and their
+// coefficients in memory (`coef`), read afresh in every step: a group of
+// five stages has more coefficients than there are registers, and a
+// coefficient is an operand the multiplication can take from memory, while
+// a memory spilled from a register lengthens its recursion. Stage 0 is the
 // high-pass when the group has one; the biquads follow. `b` is the second
 // strip's stages for a Quad, else null.
+//
+// A biquad keeps its second delay's pair of terms, b2 * in2 - a2 * out2,
+// worked out one frame ahead (`ahead`) from what are then its first delays:
+// the same operations on the same values, three registers a stage instead of
+// four. The second delays themselves are written out (`last2`) only in the
+// edge steps, which take every stage's last frame of the tile.
 template <class V, bool kHighPass, int kBiquads>
 struct Group {
     static constexpr int kStages = kBiquads + (kHighPass ? 1 : 0);
     static constexpr int kFirstBiquad = kHighPass ? 1 : 0;
-    HighPassState<V> hp{};
-    BiquadState<V> f[kBiquads > 0 ? kBiquads : 1]{};
+    V hpOldX{}, hpOldY{};
+    V in1[kBiquads > 0 ? kBiquads : 1]{};
+    V out1[kBiquads > 0 ? kBiquads : 1]{};
+    V ahead[kBiquads > 0 ? kBiquads : 1]{};
 
-    Group(const CascadeStage* a, const CascadeStage* b) {
-        if constexpr (kHighPass)
-            hp = {Coefficient<V>(a[0], b, 0), Coefficient<V>(a[0], b, 1), Gather<V>(a[0], b, 0),
-                  Gather<V>(a[0], b, 1)};
-        for (int k = 0; k < kBiquads; ++k) {
-            const int s = k + kFirstBiquad;
+    Group(const CascadeStage* a, const CascadeStage* b, V (*coef)[5], V (*last2)[2]) {
+        for (int s = 0; s < kStages; ++s) {
             const CascadeStage* bs = b ? b + s : nullptr;
-            f[k] = {Coefficient<V>(a[s], bs, 0), Coefficient<V>(a[s], bs, 1),
-                    Coefficient<V>(a[s], bs, 2), Coefficient<V>(a[s], bs, 3),
-                    Coefficient<V>(a[s], bs, 4), Gather<V>(a[s], bs, 0),
-                    Gather<V>(a[s], bs, 1),      Gather<V>(a[s], bs, 2),
-                    Gather<V>(a[s], bs, 3)};
+            for (int j = 0; j < 5; ++j) coef[s][j] = Coefficient<V>(a[s], bs, j);
         }
-    }
-
-    void Store(const CascadeStage* a, const CascadeStage* b) const {
         if constexpr (kHighPass) {
-            Scatter(hp.oldX, a[0], b, 0);
-            Scatter(hp.oldY, a[0], b, 1);
+            hpOldX = Gather<V>(a[0], b, 0);
+            hpOldY = Gather<V>(a[0], b, 1);
         }
         for (int k = 0; k < kBiquads; ++k) {
             const int s = k + kFirstBiquad;
             const CascadeStage* bs = b ? b + s : nullptr;
-            Scatter(f[k].in1, a[s], bs, 0);
-            Scatter(f[k].in2, a[s], bs, 1);
-            Scatter(f[k].out1, a[s], bs, 2);
-            Scatter(f[k].out2, a[s], bs, 3);
+            const V in2 = Gather<V>(a[s], bs, 1), out2 = Gather<V>(a[s], bs, 3);
+            in1[k] = Gather<V>(a[s], bs, 0);
+            out1[k] = Gather<V>(a[s], bs, 2);
+            ahead[k] = coef[s][2] * in2 - coef[s][4] * out2;
+            last2[s][0] = in2;
+            last2[s][1] = out2;
         }
     }
 
+    void Store(const CascadeStage* a, const CascadeStage* b, const V (*last2)[2]) const {
+        if constexpr (kHighPass) {
+            Scatter(hpOldX, a[0], b, 0);
+            Scatter(hpOldY, a[0], b, 1);
+        }
+        for (int k = 0; k < kBiquads; ++k) {
+            const int s = k + kFirstBiquad;
+            const CascadeStage* bs = b ? b + s : nullptr;
+            Scatter(in1[k], a[s], bs, 0);
+            Scatter(last2[s][0], a[s], bs, 1);
+            Scatter(out1[k], a[s], bs, 2);
+            Scatter(last2[s][1], a[s], bs, 3);
+        }
+    }
+
+    // The stage's latest output: the next stage's input.
     template <int kStage>
-    [[gnu::always_inline]] V Step(V x) {
+    [[gnu::always_inline]] V Output() const {
+        if constexpr (kHighPass && kStage == 0) {
+            return hpOldY;
+        } else {
+            return out1[kStage - kFirstBiquad];
+        }
+    }
+
+    template <int kStage, bool kEdge>
+    [[gnu::always_inline]] V Step(V x, const V* c, V* last2) {
         x = Lift(x);
         if constexpr (kHighPass && kStage == 0) {
-            const V y = hp.feedback * hp.oldY + hp.input * (x - hp.oldX);
-            hp.oldX = x;
-            hp.oldY = y;
+            const V y = c[0] * hpOldY + c[1] * (x - hpOldX);
+            hpOldX = x;
+            hpOldY = y;
             return y;
         } else {
-            BiquadState<V>& s = f[kStage - kFirstBiquad];
+            constexpr int k = kStage - kFirstBiquad;
             // Paired as in the single-stage filter, so flat bands stay exact.
-            const V y = s.b0 * x + (s.b1 * s.in1 - s.a1 * s.out1) + (s.b2 * s.in2 - s.a2 * s.out2);
-            s.in2 = s.in1;
-            s.in1 = x;
-            s.out2 = s.out1;
-            s.out1 = y;
+            const V y = c[0] * x + (c[1] * in1[k] - c[3] * out1[k]) + ahead[k];
+            ahead[k] = c[2] * in1[k] - c[4] * out1[k];
+            if constexpr (kEdge) {
+                last2[0] = in1[k];
+                last2[1] = out1[k];
+            }
+            in1[k] = x;
+            out1[k] = y;
             return y;
         }
     }
 };
 
 // Stage k of step i filters frame i - k, taking the frame stage k - 1
-// filtered in step i - 1 straight from a register. Within a step the
+// filtered in step i - 1 straight from its register. Within a step the
 // stages' recursions are independent and overlap, while every stage still
 // sees its frames in order and each frame passes the stages in order. The
 // stages of a step run from the last to the first, so each reads its
 // predecessor's output before the predecessor moves on.
 template <int kStage, bool kEdge, class G, class V>
-[[gnu::always_inline]] inline void StageAt(G& g, V* z, V* x, int i, int n) {
+[[gnu::always_inline]] inline void StageAt(G& g, const V (*coef)[5], V (*last2)[2], V* x, int i,
+                                           int n) {
     if constexpr (kEdge)
         if (i - kStage < 0 || i - kStage >= n) return;
     V in;
     if constexpr (kStage == 0) {
         in = x[i];
     } else {
-        in = z[kStage - 1];
+        in = g.template Output<kStage - 1>();
     }
-    z[kStage] = g.template Step<kStage>(in);
-    if constexpr (kStage == G::kStages - 1) x[i - kStage] = z[kStage];
+    const V y = g.template Step<kStage, kEdge>(in, coef[kStage], last2[kStage]);
+    if constexpr (kStage == G::kStages - 1) x[i - kStage] = y;
 }
 
 template <bool kEdge, class G, class V, int... r>
-[[gnu::always_inline]] inline void StepAll(G& g, V* z, V* x, int i, int n,
-                                           std::integer_sequence<int, r...>) {
-    (StageAt<G::kStages - 1 - r, kEdge>(g, z, x, i, n), ...);
+[[gnu::always_inline]] inline void StepAll(G& g, const V (*coef)[5], V (*last2)[2], V* x, int i,
+                                           int n, std::integer_sequence<int, r...>) {
+    (StageAt<G::kStages - 1 - r, kEdge>(g, coef, last2, x, i, n), ...);
 }
 
 template <class V, bool kHighPass, int kBiquads>
@@ -198,13 +221,20 @@ template <class V, bool kHighPass, int kBiquads>
     using G = Group<V, kHighPass, kBiquads>;
     constexpr int kStages = G::kStages;
     constexpr auto order = std::make_integer_sequence<int, kStages>{};
-    G g(a, b);
-    V z[kStages] = {};
+    V coef[kStages][5];
+    V last2[kStages][2];
+    G g(a, b, coef, last2);
+    const V(*c)[5] = coef;
     int i = 0;
-    for (; i < kStages - 1 && i < n + kStages - 1; ++i) StepAll<true>(g, z, x, i, n, order);
-    for (; i < n; ++i) StepAll<false>(g, z, x, i, n, order);
-    for (; i < n + kStages - 1; ++i) StepAll<true>(g, z, x, i, n, order);
-    g.Store(a, b);
+    for (; i < kStages - 1 && i < n + kStages - 1; ++i) StepAll<true>(g, c, last2, x, i, n, order);
+    for (; i < n - 1; ++i) {
+        // Hides where c points, so the coefficients are read from memory
+        // in the loop rather than held in registers.
+        asm("" : "+r"(c));
+        StepAll<false>(g, c, last2, x, i, n, order);
+    }
+    for (; i < n + kStages - 1; ++i) StepAll<true>(g, c, last2, x, i, n, order);
+    g.Store(a, b, last2);
 }
 
 template <class V>
@@ -216,6 +246,10 @@ template <class V>
     case 8: CascadeGroup<V, true, 0>(a, b, x, n); break;
     case 9: CascadeGroup<V, true, 1>(a, b, x, n); break;
     case 10: CascadeGroup<V, true, 2>(a, b, x, n); break;
+    case 3: CascadeGroup<V, false, 3>(a, b, x, n); break;
+    case 4: CascadeGroup<V, false, 4>(a, b, x, n); break;
+    case 11: CascadeGroup<V, true, 3>(a, b, x, n); break;
+    case 12: CascadeGroup<V, true, 4>(a, b, x, n); break;
     default: break;
     }
 }

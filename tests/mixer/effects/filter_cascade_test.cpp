@@ -110,8 +110,9 @@ void RunCascade(Stages& s, const std::string& kinds, double* L, double* R, int n
 // Any run of settled filters, in any order and over any length, gives the
 // same samples and leaves the same memories as the stages run one by one.
 TEST(FilterCascade, SameBitsAsStagesRunOneByOne) {
-    const std::string chains[] = {"H", "B", "HB", "BB", "HBBBB", "BBBBBB", "HBBBBBB", "BHBB", "BBBBBH"};
-    const int lengths[] = {1, 2, 3, 5, 1023, 1024, 1025, 2500};
+    const std::string chains[] = {"H",      "B",    "HB",     "BB",      "BBB",     "HBBBB",
+                                  "BBBBBB", "BHBB", "BBBBBH", "HBBBBBB", "BBBBHBB"};
+    const int lengths[] = {1, 2, 3, 4, 5, 6, 7, 1023, 1024, 1025, 2500};
     uint32_t seed = 1;
     for (const std::string& kinds : chains)
         for (int n : lengths) {
@@ -148,10 +149,10 @@ TEST(FilterCascade, NanPassesThrough) {
 // Two strips side by side give what each gives alone, samples and memories,
 // with different coefficients and memories per strip.
 TEST(FilterCascade, TwoStripsSideBySideAsEachAlone) {
-    const std::string chains[] = {"H", "B", "HBB", "HBBBB", "BBBBBB", "BHBB"};
+    const std::string chains[] = {"H", "B", "HBB", "HBBBB", "BBBBBB", "BHBB", "BBBBHBB"};
     uint32_t seed = 500;
     for (const std::string& kinds : chains)
-        for (int n : {1, 2, 3, 1024, 1025, 2500}) {
+        for (int n : {1, 2, 3, 4, 6, 1024, 1025, 2500}) {
             SCOPED_TRACE(kinds + " n=" + std::to_string(n));
             Stages a1, b1, a2, b2;
             Seed(a1, kinds, seed);
