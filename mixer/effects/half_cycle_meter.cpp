@@ -26,6 +26,17 @@ typedef float FloatPair __attribute__((vector_size(8)));
 #endif
 }
 
+// floor > m ? floor : m: a magnitude below the floor squares as the floor,
+// floor x floor (exactly 1e-8, the square the level takes there); NaN stays.
+static_assert(kFloorMagnitude * kFloorMagnitude == 1e-8);
+[[gnu::always_inline]] inline SidePair LiftToFloor(SidePair floor, SidePair m) {
+#if defined(__SSE2__)
+    return __builtin_ia32_maxpd(floor, m);
+#else
+    return floor > m ? floor : m;
+#endif
+}
+
 // Bit 0 for the left lane's mask, bit 1 for the right's.
 [[gnu::always_inline]] inline int MaskBits(SideMask m) {
 #if defined(__SSE2__)
@@ -51,7 +62,6 @@ template <int Strips>
                                            const double* const* right, int n,
                                            HalfCycleUpdates* const* u) {
     const SidePair zero = {0.0, 0.0}, floor = {kFloorMagnitude, kFloorMagnitude};
-    const SidePair tiny = {1e-8, 1e-8};
     const SideMask magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
     SidePair s[Strips];
     SideMask before[Strips];
@@ -67,10 +77,8 @@ template <int Strips>
             const SidePair x = {left[k][i], right[k][i]};
             const SideMask positive = x >= zero;
             const SideMask flip = positive ^ before[k];
-            const SidePair m = (SidePair)((SideMask)x & magnitudeBits);
-            const SideMask small = m < floor;
-            const SidePair square =
-                (SidePair)((small & (SideMask)tiny) | (~small & (SideMask)(m * m)));
+            const SidePair m = LiftToFloor(floor, (SidePair)((SideMask)x & magnitudeBits));
+            const SidePair square = m * m;
             const SidePair t = RoundToFloat(s[k] + square);
             s[k] = ZeroWhere(flip, t);
             before[k] = positive;
