@@ -8,6 +8,8 @@
 // bit.
 #pragma once
 
+#include "mixer/utilities/hot_loop.hpp"
+
 namespace varnel {
 
 constexpr int kMaxCascadeStages = 8;
@@ -24,11 +26,13 @@ struct CascadeStage {
 // Runs `count` (at most kMaxCascadeStages) settled stages over n frames in
 // place, as if each ran over all n frames in turn: a high-pass whose first
 // call is behind it, a biquad whose history is seeded.
-void FilterCascade(const CascadeStage* stages, int count, double* left, double* right, int n);
+void FilterCascade(const CascadeStage* stages, int count, double* left, double* right, int n,
+                   Kernel kernel = Kernel::kBest);
 
 // Two strips whose stage lists are of the same kinds, side by side in wide
 // registers: the same as FilterCascade on a and then on b.
 void FilterCascadePair(const CascadeStage* a, const CascadeStage* b, int count, double* leftA,
-                       double* rightA, double* leftB, double* rightB, int n);
+                       double* rightA, double* leftB, double* rightB, int n,
+                       Kernel kernel = Kernel::kBest);
 
 }  // namespace varnel

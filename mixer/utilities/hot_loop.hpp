@@ -11,3 +11,15 @@
 #else
 #define VARNEL_HOT_LOOP
 #endif
+
+// Kernels with more than one build in the program (the baseline and, on
+// x86-64 with GCC, AVX2 inside a `#pragma GCC target` region) take the best
+// the processor runs, unless a caller (a test) asks for the baseline.
+enum class Kernel { kBest, kBaseline };
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define VARNEL_AVX2_KERNELS 1
+inline bool CpuHasAvx2() { return __builtin_cpu_supports("avx2"); }
+#else
+#define VARNEL_AVX2_KERNELS 0
+#endif

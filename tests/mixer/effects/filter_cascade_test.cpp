@@ -99,11 +99,18 @@ void MakeStages(Stages& s, const std::string& kinds, CascadeStage* st, double st
     }
 }
 
-void RunCascade(Stages& s, const std::string& kinds, double* L, double* R, int n) {
+void RunCascade(Stages& s, const std::string& kinds, double* L, double* R, int n,
+                Kernel kernel = Kernel::kBest) {
     CascadeStage st[kMaxCascadeStages];
     MakeStages(s, kinds, st);
-    FilterCascade(st, int(kinds.size()), L, R, n);
+    FilterCascade(st, int(kinds.size()), L, R, n, kernel);
 }
+
+// Every build of the cascade kernel: the one the processor runs and the
+// baseline, which the processor may not pick on its own.
+const Kernel kKernels[] = {Kernel::kBest, Kernel::kBaseline};
+
+std::string KernelName(Kernel k) { return k == Kernel::kBest ? " best" : " baseline"; }
 
 }  // namespace
 
@@ -114,36 +121,41 @@ TEST(FilterCascade, SameBitsAsStagesRunOneByOne) {
                                   "BBBBBB", "BHBB", "BBBBBH", "HBBBBBB", "BBBBHBB"};
     const int lengths[] = {1, 2, 3, 4, 5, 6, 7, 1023, 1024, 1025, 2500};
     uint32_t seed = 1;
-    for (const std::string& kinds : chains)
-        for (int n : lengths) {
-            SCOPED_TRACE(kinds + " n=" + std::to_string(n));
-            Stages a, b;
-            Seed(a, kinds, seed);
-            Seed(b, kinds, seed);
-            std::vector<double> L1 = Signal(n, seed + 100), R1 = Signal(n, seed + 200);
-            std::vector<double> L2 = L1, R2 = R1;
-            RunOneByOne(a, kinds, L1.data(), R1.data(), n);
-            RunCascade(b, kinds, L2.data(), R2.data(), n);
-            for (int i = 0; i < n; ++i) {
-                ASSERT_TRUE(SameValue(L1[size_t(i)], L2[size_t(i)])) << "left frame " << i;
-                ASSERT_TRUE(SameValue(R1[size_t(i)], R2[size_t(i)])) << "right frame " << i;
+    for (Kernel kernel : kKernels) {
+        for (const std::string& kinds : chains)
+            for (int n : lengths) {
+                SCOPED_TRACE(kinds + " n=" + std::to_string(n) + KernelName(kernel));
+                Stages a, b;
+                Seed(a, kinds, seed);
+                Seed(b, kinds, seed);
+                std::vector<double> L1 = Signal(n, seed + 100), R1 = Signal(n, seed + 200);
+                std::vector<double> L2 = L1, R2 = R1;
+                RunOneByOne(a, kinds, L1.data(), R1.data(), n);
+                RunCascade(b, kinds, L2.data(), R2.data(), n, kernel);
+                for (int i = 0; i < n; ++i) {
+                    ASSERT_TRUE(SameValue(L1[size_t(i)], L2[size_t(i)])) << "left frame " << i;
+                    ASSERT_TRUE(SameValue(R1[size_t(i)], R2[size_t(i)])) << "right frame " << i;
+                }
+                EXPECT_EQ(std::memcmp(a.hpf.get(), b.hpf.get(), sizeof(HpfState)), 0);
+                EXPECT_EQ(std::memcmp(a.eq.get(), b.eq.get(), sizeof(EqState)), 0);
+                ++seed;
             }
-            EXPECT_EQ(std::memcmp(a.hpf.get(), b.hpf.get(), sizeof(HpfState)), 0);
-            EXPECT_EQ(std::memcmp(a.eq.get(), b.eq.get(), sizeof(EqState)), 0);
-            ++seed;
-        }
+    }
 }
 
 // NaN passes the lift unchanged and stays NaN in every stage after it.
 TEST(FilterCascade, NanPassesThrough) {
-    Stages a;
-    Seed(a, "HB", 7);
-    std::vector<double> L = {1.0, std::nan(""), 2.0}, R = {1.0, 2.0, 3.0};
-    RunCascade(a, "HB", L.data(), R.data(), 3);
-    EXPECT_FALSE(std::isnan(L[0]));
-    EXPECT_TRUE(std::isnan(L[1]));
-    EXPECT_TRUE(std::isnan(L[2]));
-    EXPECT_FALSE(std::isnan(R[2]));
+    for (Kernel kernel : kKernels) {
+        SCOPED_TRACE(KernelName(kernel));
+        Stages a;
+        Seed(a, "HB", 7);
+        std::vector<double> L = {1.0, std::nan(""), 2.0}, R = {1.0, 2.0, 3.0};
+        RunCascade(a, "HB", L.data(), R.data(), 3, kernel);
+        EXPECT_FALSE(std::isnan(L[0]));
+        EXPECT_TRUE(std::isnan(L[1]));
+        EXPECT_TRUE(std::isnan(L[2]));
+        EXPECT_FALSE(std::isnan(R[2]));
+    }
 }
 
 // Two strips side by side give what each gives alone, samples and memories,
@@ -151,37 +163,40 @@ TEST(FilterCascade, NanPassesThrough) {
 TEST(FilterCascade, TwoStripsSideBySideAsEachAlone) {
     const std::string chains[] = {"H", "B", "HBB", "HBBBB", "BBBBBB", "BHBB", "BBBBHBB"};
     uint32_t seed = 500;
-    for (const std::string& kinds : chains)
-        for (int n : {1, 2, 3, 4, 6, 1024, 1025, 2500}) {
-            SCOPED_TRACE(kinds + " n=" + std::to_string(n));
-            Stages a1, b1, a2, b2;
-            Seed(a1, kinds, seed);
-            Seed(a2, kinds, seed);
-            Seed(b1, kinds, seed + 1);
-            Seed(b2, kinds, seed + 1);
-            std::vector<double> LA = Signal(n, seed + 2), RA = Signal(n, seed + 3);
-            std::vector<double> LB = Signal(n, seed + 4), RB = Signal(n, seed + 5);
-            std::vector<double> LA2 = LA, RA2 = RA, LB2 = LB, RB2 = RB;
-            CascadeStage sa1[kMaxCascadeStages], sb1[kMaxCascadeStages];
-            CascadeStage sa2[kMaxCascadeStages], sb2[kMaxCascadeStages];
-            MakeStages(a1, kinds, sa1);
-            MakeStages(b1, kinds, sb1, 0.01);
-            MakeStages(a2, kinds, sa2);
-            MakeStages(b2, kinds, sb2, 0.01);
-            const int count = int(kinds.size());
-            FilterCascade(sa1, count, LA.data(), RA.data(), n);
-            FilterCascade(sb1, count, LB.data(), RB.data(), n);
-            FilterCascadePair(sa2, sb2, count, LA2.data(), RA2.data(), LB2.data(), RB2.data(), n);
-            for (int i = 0; i < n; ++i) {
-                ASSERT_TRUE(SameValue(LA[size_t(i)], LA2[size_t(i)])) << "first left " << i;
-                ASSERT_TRUE(SameValue(RA[size_t(i)], RA2[size_t(i)])) << "first right " << i;
-                ASSERT_TRUE(SameValue(LB[size_t(i)], LB2[size_t(i)])) << "second left " << i;
-                ASSERT_TRUE(SameValue(RB[size_t(i)], RB2[size_t(i)])) << "second right " << i;
+    for (Kernel kernel : kKernels) {
+        for (const std::string& kinds : chains)
+            for (int n : {1, 2, 3, 4, 6, 1024, 1025, 2500}) {
+                SCOPED_TRACE(kinds + " n=" + std::to_string(n) + KernelName(kernel));
+                Stages a1, b1, a2, b2;
+                Seed(a1, kinds, seed);
+                Seed(a2, kinds, seed);
+                Seed(b1, kinds, seed + 1);
+                Seed(b2, kinds, seed + 1);
+                std::vector<double> LA = Signal(n, seed + 2), RA = Signal(n, seed + 3);
+                std::vector<double> LB = Signal(n, seed + 4), RB = Signal(n, seed + 5);
+                std::vector<double> LA2 = LA, RA2 = RA, LB2 = LB, RB2 = RB;
+                CascadeStage sa1[kMaxCascadeStages], sb1[kMaxCascadeStages];
+                CascadeStage sa2[kMaxCascadeStages], sb2[kMaxCascadeStages];
+                MakeStages(a1, kinds, sa1);
+                MakeStages(b1, kinds, sb1, 0.01);
+                MakeStages(a2, kinds, sa2);
+                MakeStages(b2, kinds, sb2, 0.01);
+                const int count = int(kinds.size());
+                FilterCascade(sa1, count, LA.data(), RA.data(), n, kernel);
+                FilterCascade(sb1, count, LB.data(), RB.data(), n, kernel);
+                FilterCascadePair(sa2, sb2, count, LA2.data(), RA2.data(), LB2.data(), RB2.data(), n,
+                                  kernel);
+                for (int i = 0; i < n; ++i) {
+                    ASSERT_TRUE(SameValue(LA[size_t(i)], LA2[size_t(i)])) << "first left " << i;
+                    ASSERT_TRUE(SameValue(RA[size_t(i)], RA2[size_t(i)])) << "first right " << i;
+                    ASSERT_TRUE(SameValue(LB[size_t(i)], LB2[size_t(i)])) << "second left " << i;
+                    ASSERT_TRUE(SameValue(RB[size_t(i)], RB2[size_t(i)])) << "second right " << i;
+                }
+                EXPECT_EQ(std::memcmp(a1.hpf.get(), a2.hpf.get(), sizeof(HpfState)), 0);
+                EXPECT_EQ(std::memcmp(a1.eq.get(), a2.eq.get(), sizeof(EqState)), 0);
+                EXPECT_EQ(std::memcmp(b1.hpf.get(), b2.hpf.get(), sizeof(HpfState)), 0);
+                EXPECT_EQ(std::memcmp(b1.eq.get(), b2.eq.get(), sizeof(EqState)), 0);
+                seed += 7;
             }
-            EXPECT_EQ(std::memcmp(a1.hpf.get(), a2.hpf.get(), sizeof(HpfState)), 0);
-            EXPECT_EQ(std::memcmp(a1.eq.get(), a2.eq.get(), sizeof(EqState)), 0);
-            EXPECT_EQ(std::memcmp(b1.hpf.get(), b2.hpf.get(), sizeof(HpfState)), 0);
-            EXPECT_EQ(std::memcmp(b1.eq.get(), b2.eq.get(), sizeof(EqState)), 0);
-            seed += 7;
-        }
+    }
 }
