@@ -2,11 +2,14 @@
 // 1 dB under the threshold passes; the excess above the knee is cut 8:1.
 #pragma once
 
+#include "mixer/utilities/hot_loop.hpp"
+
 namespace varnel {
 
 // Processes n frames of both sides in place. Magnitudes below 0.0001 are
 // written back as +-0.0001 (a zero as +0.0001). The slot does not affect the
 // result.
-void LIMITER(int slot, int n, double* left, double* right, int threshold);
+void LIMITER(int slot, int n, double* left, double* right, int threshold,
+             Kernel kernel = Kernel::kBest);
 
 }  // namespace varnel

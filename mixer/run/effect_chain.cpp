@@ -243,9 +243,10 @@ void RunStripEffectsPair(const StripBlock& a, const StripBlock& b, int64_t block
     }
 }
 
-VARNEL_HOT_LOOP void ReturnFromEffects(double* L, double* R, int n, double postGain,
-                                       double fullScale, int& clipFlag, int32_t* outL,
-                                       int32_t* outR) {
+namespace {
+
+void ReturnBaseline(double* L, double* R, int n, double postGain, double fullScale,
+                    int& clipFlag, int32_t* outL, int32_t* outR) {
     if (postGain != 1.0)
         for (int i = 0; i < n; ++i) {
             L[i] *= postGain;
@@ -260,6 +261,63 @@ VARNEL_HOT_LOOP void ReturnFromEffects(double* L, double* R, int n, double postG
     }
     TruncToInt32Block(L, n, outL);
     TruncToInt32Block(R, n, outR);
+}
+
+#if VARNEL_AVX2_KERNELS
+typedef double Four __attribute__((vector_size(32)));
+typedef int32_t FourInts __attribute__((vector_size(16)));
+
+// One side, four samples at a time: the gain, the running extremes for the
+// clip test and the truncation's clamps as max and min. maxpd(x, high) is
+// x > high ? x : high, so a NaN sample leaves the extremes alone, as it
+// fails both clip comparisons; minpd(v, top) and maxpd(v, bottom) are the
+// clamps of TruncToInt32 once a NaN has been read as 0. Returns whether a
+// sample lies beyond +-fullScale.
+VARNEL_AVX2 bool ReturnSideAvx2(double* x, int n, double postGain, double fullScale,
+                                int32_t* out) {
+    const Four gain = {postGain, postGain, postGain, postGain};
+    const Four top = {2147483647.0, 2147483647.0, 2147483647.0, 2147483647.0};
+    const Four bottom = {-2147483648.0, -2147483648.0, -2147483648.0, -2147483648.0};
+    Four high = {-fullScale, -fullScale, -fullScale, -fullScale}, low = -high;
+    bool over = false;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        Four v;
+        __builtin_memcpy(&v, x + i, sizeof v);
+        if (postGain != 1.0) v *= gain;
+        __builtin_memcpy(x + i, &v, sizeof v);
+        high = __builtin_ia32_maxpd256(v, high);
+        low = __builtin_ia32_minpd256(v, low);
+        const Four number = __builtin_ia32_andpd256((Four)(v == v), v);   // NaN reads as 0
+        const Four clamped =
+            __builtin_ia32_maxpd256(__builtin_ia32_minpd256(number, top), bottom);
+        const FourInts t = __builtin_ia32_cvttpd2dq256(clamped);
+        __builtin_memcpy(out + i, &t, sizeof t);
+    }
+    for (; i < n; ++i) {
+        if (postGain != 1.0) x[i] *= postGain;
+        over |= x[i] > fullScale || x[i] < -fullScale;
+        out[i] = TruncToInt32(x[i]);
+    }
+    for (int k = 0; k < 4; ++k) over |= high[k] > fullScale || low[k] < -fullScale;
+    return over;
+}
+#endif
+
+}  // namespace
+
+void ReturnFromEffects(double* L, double* R, int n, double postGain, double fullScale,
+                       int& clipFlag, int32_t* outL, int32_t* outR,
+                       [[maybe_unused]] Kernel kernel) {
+#if VARNEL_AVX2_KERNELS
+    if (UseAvx2(kernel)) {
+        const bool overL = ReturnSideAvx2(L, n, postGain, fullScale, outL);
+        const bool overR = ReturnSideAvx2(R, n, postGain, fullScale, outR);
+        if (clipFlag == 0 && (overL || overR)) clipFlag = 1;
+        return;
+    }
+#endif
+    ReturnBaseline(L, R, n, postGain, fullScale, clipFlag, outL, outR);
 }
 
 }  // namespace varnel

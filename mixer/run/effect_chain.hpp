@@ -13,6 +13,7 @@
 #include "mixer/effects/recurse_reverb.hpp"
 #include "mixer/effects/discrete_reverb.hpp"
 #include "mixer/utilities/effect_settings.hpp"
+#include "mixer/utilities/hot_loop.hpp"
 #include "mixer/utilities/master_rms.hpp"
 
 namespace varnel {
@@ -65,6 +66,7 @@ void RunStripEffectsPair(const StripBlock& a, const StripBlock& b, int64_t block
 // Post-effects gain, clip test against ±fullScale and truncation back into
 // the integer block (saturating where a value leaves the 32-bit range).
 void ReturnFromEffects(double* workL, double* workR, int n, double postGain, double fullScale,
-                       int& clipFlag, int32_t* outL, int32_t* outR);
+                       int& clipFlag, int32_t* outL, int32_t* outR,
+                       Kernel kernel = Kernel::kBest);
 
 }  // namespace varnel

@@ -19,7 +19,9 @@ enum class Kernel { kBest, kBaseline };
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
 #define VARNEL_AVX2_KERNELS 1
+#define VARNEL_AVX2 __attribute__((target("avx2")))
 inline bool CpuHasAvx2() { return __builtin_cpu_supports("avx2"); }
+inline bool UseAvx2(Kernel kernel) { return kernel == Kernel::kBest && CpuHasAvx2(); }
 #else
 #define VARNEL_AVX2_KERNELS 0
 #endif

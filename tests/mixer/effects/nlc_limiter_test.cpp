@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "mixer/effects/limiter.hpp"
@@ -154,4 +156,36 @@ TEST(Limiter, SlotDoesNotMatter) {
     LIMITER(0, 100, a.data(), ar.data(), 8388608);
     LIMITER(77, 100, b.data(), br.data(), 8388608);
     EXPECT_EQ(a, b);
+}
+
+// The limiter's builds (the one the processor runs and the baseline) agree
+// bit for bit, at the knee and a few units in the last place around it, at
+// the floor, on zeros, NaN and infinities, in every lane of a vector step
+// and in the tail.
+TEST(Limiter, BuildsAgreeBitForBit) {
+    std::mt19937 gen(11);
+    for (int threshold : {8388608, 2147483647, 1, 0, -1000}) {
+        SCOPED_TRACE(threshold);
+        const double knee = threshold * 0.89125;
+        std::vector<double> x = {0.0,     -0.0,    1e-5,     -1e-5,      0.0001,   -0.0001,
+                                 9.99e-5, -9.99e-5, knee,    -knee,      1.5 * knee, -1.5 * knee,
+                                 3e9,     -3e9,     NAN,     -NAN,       INFINITY,  -INFINITY};
+        for (int ulps = -3; ulps <= 3; ++ulps) {
+            double v = knee;
+            for (int k = 0; k < std::abs(ulps); ++k) v = std::nextafter(v, ulps < 0 ? -1e300 : 1e300);
+            x.push_back(v);
+            x.push_back(-v);
+        }
+        std::uniform_real_distribution<double> wide(-3e9, 3e9), near(0.999, 1.001);
+        while (x.size() < 1003) {
+            x.push_back(wide(gen));
+            x.push_back(knee * near(gen));
+        }
+        std::vector<double> l1 = x, r1(x.rbegin(), x.rend()), l2 = l1, r2 = r1;
+        const int n = int(x.size());
+        LIMITER(0, n, l1.data(), r1.data(), threshold, Kernel::kBest);
+        LIMITER(0, n, l2.data(), r2.data(), threshold, Kernel::kBaseline);
+        EXPECT_EQ(std::memcmp(l1.data(), l2.data(), sizeof(double) * l1.size()), 0);
+        EXPECT_EQ(std::memcmp(r1.data(), r2.data(), sizeof(double) * r1.size()), 0);
+    }
 }

@@ -153,31 +153,65 @@ TEST(EffectChain, PairedStripsMatchEachAlone) {
 
 TEST(EffectChain, ReturnConvertsEverySampleAsTruncToInt32) {
     // Edges of the 32-bit range, fractions both ways, NaN and infinities, at
-    // every position of a four-sample step and in the tail after the last.
+    // every position of a four-sample step and in the tail after the last,
+    // in both builds of the return.
     const double values[] = {0.0, -0.0, 0.7, -0.7, 1.5, -1.5, 2147483646.9, 2147483647.0,
                              2147483647.5, 4.0e9, -2147483647.9, -2147483648.0, -2147483649.0,
                              -4.0e9, std::nan(""), -std::nan(""), INFINITY, -INFINITY, 123456.75};
     const int count = int(sizeof values / sizeof values[0]);
-    for (int n : {1, 3, 4, 5, 19, 23}) {
-        for (int shift = 0; shift < 4; ++shift) {
-            std::vector<double> L(n), R(n);
-            for (int i = 0; i < n; ++i) {
-                L[i] = values[(i + shift) % count];
-                R[i] = values[(i * 7 + shift) % count];
-            }
-            std::vector<int32_t> outL(n), outR(n);
-            int clip = 1;   // already flagged: the scan is skipped
-            std::vector<double> wL = L, wR = R;
-            ReturnFromEffects(wL.data(), wR.data(), n, 1.0, kBusFullScale, clip, outL.data(),
-                              outR.data());
-            for (int i = 0; i < n; ++i) {
-                ASSERT_EQ(outL[i], TruncToInt32(L[i])) << "n " << n << " frame " << i;
-                ASSERT_EQ(outR[i], TruncToInt32(R[i])) << "n " << n << " frame " << i;
+    for (Kernel kernel : {Kernel::kBest, Kernel::kBaseline})
+        for (int n : {1, 3, 4, 5, 19, 23}) {
+            for (int shift = 0; shift < 4; ++shift) {
+                std::vector<double> L(n), R(n);
+                for (int i = 0; i < n; ++i) {
+                    L[i] = values[(i + shift) % count];
+                    R[i] = values[(i * 7 + shift) % count];
+                }
+                std::vector<int32_t> outL(n), outR(n);
+                int clip = 1;   // already flagged: stays flagged
+                std::vector<double> wL = L, wR = R;
+                ReturnFromEffects(wL.data(), wR.data(), n, 1.0, kBusFullScale, clip, outL.data(),
+                                  outR.data(), kernel);
+                EXPECT_EQ(clip, 1);
+                for (int i = 0; i < n; ++i) {
+                    ASSERT_EQ(outL[i], TruncToInt32(L[i])) << "n " << n << " frame " << i;
+                    ASSERT_EQ(outR[i], TruncToInt32(R[i])) << "n " << n << " frame " << i;
+                }
             }
         }
-    }
     EXPECT_EQ(TruncToInt32(std::nan("")), 0);
     EXPECT_EQ(TruncToInt32(4.0e9), 2147483647);
     EXPECT_EQ(TruncToInt32(-4.0e9), -2147483647 - 1);
     EXPECT_EQ(TruncToInt32(-1.5), -1);
+}
+
+// The clip test after the post-effects gain, in both builds of the return:
+// one sample beyond +-full scale, on either side, at any position of a
+// four-sample step or in the tail, raises the flag; a sample exactly at full
+// scale and NaN do not. The gained samples are written back and converted.
+TEST(EffectChain, ReturnClipTestAfterPostGain) {
+    const double fs = kBusFullScale;
+    for (Kernel kernel : {Kernel::kBest, Kernel::kBaseline})
+        for (int n : {1, 4, 7, 9})
+            for (int at = 0; at < n; ++at)
+                for (int side = 0; side < 2; ++side)
+                    for (double v : {fs * 1.0000001, -fs * 1.0000001, fs, -fs, double(NAN)}) {
+                        std::vector<double> in[2] = {std::vector<double>(n, 1000.25),
+                                                     std::vector<double>(n, -1000.25)};
+                        in[side][at] = v / 2.0;   // doubled by the gain below
+                        std::vector<double> L = in[0], R = in[1];
+                        std::vector<int32_t> outL(n), outR(n);
+                        int clip = 0;
+                        ReturnFromEffects(L.data(), R.data(), n, 2.0, fs, clip, outL.data(),
+                                          outR.data(), kernel);
+                        const bool beyond = v > fs || v < -fs;
+                        EXPECT_EQ(clip, beyond ? 1 : 0) << "n " << n << " at " << at << " v " << v;
+                        for (int i = 0; i < n; ++i) {
+                            const double l = in[0][i] * 2.0, r = in[1][i] * 2.0;
+                            ASSERT_TRUE(L[i] == l || (std::isnan(L[i]) && std::isnan(l)));
+                            ASSERT_TRUE(R[i] == r || (std::isnan(R[i]) && std::isnan(r)));
+                            ASSERT_EQ(outL[i], TruncToInt32(l));
+                            ASSERT_EQ(outR[i], TruncToInt32(r));
+                        }
+                    }
 }
