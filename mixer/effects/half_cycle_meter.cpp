@@ -26,14 +26,19 @@ typedef float FloatPair __attribute__((vector_size(8)));
 #endif
 }
 
-// floor > m ? floor : m: a magnitude below the floor squares as the floor,
-// floor x floor (exactly 1e-8, the square the level takes there); NaN stays.
+// The square a sample adds to its half-cycle: x x x, or 1e-8 where the
+// magnitude is below the floor. A magnitude at or above the floor squares to
+// at least floor x floor, exactly 1e-8, and one below it to at most that, so
+// the rule is the larger of 1e-8 and the square: maxpd(a, b), a > b ? a : b,
+// with the square second, so that NaN stays.
 static_assert(kFloorMagnitude * kFloorMagnitude == 1e-8);
-[[gnu::always_inline]] inline SidePair LiftToFloor(SidePair floor, SidePair m) {
+[[gnu::always_inline]] inline SidePair SquareAboveFloor(SidePair x) {
+    const SidePair tiny = {1e-8, 1e-8};
 #if defined(__SSE2__)
-    return __builtin_ia32_maxpd(floor, m);
+    return __builtin_ia32_maxpd(tiny, x * x);
 #else
-    return floor > m ? floor : m;
+    const SidePair square = x * x;
+    return tiny > square ? tiny : square;
 #endif
 }
 
@@ -61,8 +66,7 @@ template <int Strips>
 [[gnu::always_inline]] inline void Measure(HalfCycles* const* h, const double* const* left,
                                            const double* const* right, int n,
                                            HalfCycleUpdates* const* u) {
-    const SidePair zero = {0.0, 0.0}, floor = {kFloorMagnitude, kFloorMagnitude};
-    const SideMask magnitudeBits = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+    const SidePair zero = {0.0, 0.0};
     SidePair s[Strips];
     SideMask before[Strips];
     int c[Strips];
@@ -77,8 +81,7 @@ template <int Strips>
             const SidePair x = {left[k][i], right[k][i]};
             const SideMask positive = x >= zero;
             const SideMask flip = positive ^ before[k];
-            const SidePair m = LiftToFloor(floor, (SidePair)((SideMask)x & magnitudeBits));
-            const SidePair square = m * m;
+            const SidePair square = SquareAboveFloor(x);
             const SidePair t = RoundToFloat(s[k] + square);
             s[k] = ZeroWhere(flip, t);
             before[k] = positive;
