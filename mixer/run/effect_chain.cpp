@@ -232,7 +232,11 @@ bool SameEffectChain(int slotA, int slotB, const EffectSettings& fx) {
 void RunStripEffectsPair(const StripBlock& a, const StripBlock& b, int64_t blockStart, int n,
                          double* work, EffectSettings& fx, ProcessorStates& ps, double fullScale) {
     const ChainPlan plan = PlanChain(a.slot, fx, true);
-    double* w[4] = {work, work + kChainTile, work + 2 * kChainTile, work + 3 * kChainTile};
+    // The four tiles sit 128 bytes off a multiple of 4 KiB from each other,
+    // so the loops that read or write all four at one index do not make the
+    // processor match addresses that agree in their low twelve bits.
+    constexpr int kStride = kChainTile + 16;
+    double* w[4] = {work, work + kStride, work + 2 * kStride, work + 3 * kStride};
     for (int t = 0; t < n; t += kChainTile) {
         const int m = std::min(kChainTile, n - t);
         ToWork(a.L + t, a.R + t, w[0], w[1], m);

@@ -58,8 +58,8 @@ bool SameEffectChain(int slotA, int slotB, const EffectSettings& fx);
 
 // Two strips with the same chain (SameEffectChain): the same as
 // RunStripEffects on a and then on b, with the strips' settled filters run
-// side by side. `work` holds at least four tiles (4 x 1024
-// values).
+// side by side. `work` holds at least four tiles and a little more
+// (4 x 1040 values).
 void RunStripEffectsPair(const StripBlock& a, const StripBlock& b, int64_t blockStart, int n,
                          double* work, EffectSettings& fx, ProcessorStates& ps, double fullScale);
 
