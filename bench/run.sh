@@ -90,6 +90,13 @@ for name, f in (("wall", wall), ("cpu", cpu)):
     print(f"{name:<4} ratio varnel/sox  with ramps  {scr / sox:5.3f}  (target <= 0.5)")
     print(f"{name:<4} ratio effects/level-only      {fx / lev:5.3f}  (whole mix with the chain)")
     print(f"{name:<4} ratio chain's own cost/level  {(fx - lev) / lev:5.3f}  (target <= 3)")
+# The same ratio round by round: the level-only and effects runs of a round
+# follow each other within seconds, so a slow spell of a shared machine tends
+# to hit both; the spread shows how far the medians above can be trusted.
+for name, key in (("wall", lambda r: int(r[0]) / 1e6), ("cpu", lambda r: float(r[2]) + float(r[3]))):
+    per = [key(f) / key(l) for l, f in zip(rows("level"), rows("effects"))]
+    print(f"{name:<4} effects/level-only by round   median {statistics.median(per):5.3f}"
+          f"  range {min(per):5.3f} to {max(per):5.3f}")
 PY
   rm -f "$BENCH_DIR/floor.wav" "$BENCH_DIR/sox_mix.wav"
 done
