@@ -64,7 +64,7 @@ void RunTiles(const CascadeStage* a, const CascadeStage* b, int count, double* c
               int n, [[maybe_unused]] Kernel kernel) {
     constexpr int kLanes = int(sizeof(V) / sizeof(double));
 #if VARNEL_AVX2_KERNELS
-    const bool avx2 = kernel == Kernel::kBest && CpuHasAvx2();
+    const bool avx2 = UseAvx2(kernel);
 #endif
     V x[kCascadeFrames];
     for (int t = 0; t < n; t += kCascadeFrames) {
