@@ -53,7 +53,8 @@ struct RunTables {
     MixMeters meters;
     OutputFile out;
     OutputFile tap;
-    DitherRandom dither;  // the dither's generator, seeded from the clock
+    DitherRandom dither;  // the dither's generator
+    uint32_t ditherSeed = 0;  // the seed in use: "seed", else the clock's
     std::vector<std::string> paths;  // current track path per channel
 };
 
@@ -151,6 +152,7 @@ int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate) {
     rep.channelsPlusOne = r.tracks.count + 1;
     rep.hasLoudness = true;
     rep.loudness = LoudnessResult(r.meters.loudness);
+    rep.outputClips = r.meters.outputClips;
     if (CreateTextFiles(rep) != 0) return 2;
 
     if (r.prefs.launchSet) {
@@ -201,8 +203,10 @@ int Run(RunTables& r, int argc, char** argv) {
             songLength = r.headers.length[size_t(ch)] + r.offsets[size_t(ch)];
     if (p.verbosity == 2) std::printf("Sample Rate: %u\n", rate);
 
-    // 10. Random seed for the dither.
-    SeedDitherRandom(r.dither, unsigned(std::time(nullptr) % 3600));
+    // 10. Random seed for the dither: the "seed" preference, else the clock.
+    ReadSeed(p);
+    r.ditherSeed = p.seedSet ? p.seed : uint32_t(std::time(nullptr) % 3600);
+    SeedDitherRandom(r.dither, r.ditherSeed);
 
     // 11. Output name.
     if (int st = ReadOutputName(p, MixNameFromScript(script))) return st;

@@ -7,6 +7,7 @@
 
 #include "mixer/utilities/limits.hpp"
 #include "mixer/utilities/loudness_meter.hpp"
+#include "mixer/utilities/output_clips.hpp"
 
 namespace varnel {
 
@@ -43,6 +44,7 @@ struct MixMeters {
     int rmsFirstUse = 0;
     float rmsWindowsL = 0, rmsWindowsR = 0, rmsSumL = 0, rmsSumR = 0;
     LoudnessState loudness;  // of the output as written; measures only once started
+    OutputClips outputClips;
 };
 
 }  // namespace varnel

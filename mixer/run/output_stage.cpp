@@ -34,6 +34,22 @@ void AddStereoDither(const OutputSettings& s, DitherRandom& random, int32_t* L, 
     }
 }
 
+// Counts one block's output samples at full scale into the meter; the first
+// position is the earliest frame of either side.
+void CountClips(OutputClips& c, const int32_t* L, const int32_t* R, int n, int64_t blockStart) {
+    int firstL = -1, firstR = -1;
+    const int64_t left = CountAtFullScale(L, n, firstL);
+    const int64_t right = R ? CountAtFullScale(R, n, firstR) : left;
+    if (left == 0 && right == 0) return;
+    c.left += left;
+    c.right += right;
+    c.total += R ? left + right : left;
+    if (c.first < 0) {
+        const int first = firstR < 0 || (firstL >= 0 && firstL < firstR) ? firstL : firstR;
+        c.first = blockStart + first;
+    }
+}
+
 }  // namespace
 
 VARNEL_HOT_LOOP size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b, MixMeters& m,
@@ -44,6 +60,7 @@ VARNEL_HOT_LOOP size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b
     int32_t* R = b.masterR.data();
     if (!s.mono) {
         if (s.dither != 0) AddStereoDither(s, random, L, R, n, sh);
+        CountClips(m.outputClips, L, R, n, blockStart);
         int32_t* outL = b.outL.data();
         int32_t* outR = b.outR.data();
         for (int i = 0; i < n; ++i) {
@@ -71,6 +88,7 @@ VARNEL_HOT_LOOP size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b
         M[i] = v;
         b.outL[size_t(i)] = ShiftTowardZero(v, sh);
     }
+    CountClips(m.outputClips, M, nullptr, n, blockStart);
     // One output side: both meters read it.
     PeakAndFirstPosition(b.outL.data(), n, m.peakOutL, m.peakOutPosL, blockStart);
     m.peakOutR = m.peakOutL;

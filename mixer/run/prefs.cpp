@@ -106,6 +106,35 @@ void DitherRange(int depth, int& offset, int& span) {
     span = int(std::pow(2.0, depth) + 1.0);
 }
 
+void ReadSeed(Prefs& prefs) {
+    const std::string& c = prefs.file.content;
+    ScanKeyword(c, "seed", [&](Tokenizer& t) {
+        // The value is the rest of the keyword's own line: a keyword that
+        // ends its line has none.
+        std::string_view v;
+        const bool sameLine = t.pos > 0 && t.pos <= t.text.size() && t.text[t.pos - 1] == '\t';
+        if (sameLine) {
+            const size_t end = t.text.find('\n', t.pos);
+            v = t.text.substr(t.pos, end == std::string_view::npos ? std::string_view::npos : end - t.pos);
+        }
+        uint64_t value = 0;
+        bool ok = !v.empty() && v.size() <= 10;
+        for (char ch : v) {
+            if (ch < '0' || ch > '9') ok = false;
+            else value = value * 10 + uint64_t(ch - '0');
+        }
+        if (ok && value <= 0xFFFFFFFFu) {
+            prefs.seed = uint32_t(value);
+            prefs.seedSet = true;
+        } else {
+            std::printf("Warning: the seed \"%.*s\" is not a whole number from 0 to 4294967295; "
+                        "the line is ignored.\n",
+                        int(v.size()), v.data());
+        }
+        return true;
+    });
+}
+
 void LoadPreferences(const std::string& path, Prefs& prefs) {
     if (LoadTextFile(path, prefs.file) != LoadResult::Ok) {
         std::puts("\nWarning: prefs.txt file was not found...");

@@ -46,6 +46,10 @@ struct Prefs {
     int ditherOffset = 1;
     int ditherSpan = 3;
     int outBits = 24;
+
+    // dither seed (phase 10): set by "seed", else the clock gives it
+    bool seedSet = false;
+    uint32_t seed = 0;
 };
 
 struct MixWindow {
@@ -72,6 +76,10 @@ void ReadOutputSwitches(Prefs& prefs);
 // field is the rest of the line, the others end at a tab; each is rounded to
 // single precision before the sum, which is scaled by the rate and truncated.
 int64_t ReadTimeFields(Tokenizer& t, int fields, double rate);
+
+// Phase 10: "seed", a whole number 0..4294967295 (the last accepted line
+// counts); any other value prints a warning and the line is ignored.
+void ReadSeed(Prefs& prefs);
 
 // Dither offset and span for a depth 0..8.
 void DitherRange(int depth, int& offset, int& span);

@@ -137,6 +137,19 @@ void RawTodB(double raw, double* result, double full, double floor) {
     *result = raw > 0.0 ? -20.0 * std::log10(full / raw) + 0.0 : floor;
 }
 
+std::string OutputClipWarning(const OutputClips& clips, uint32_t rate) {
+    std::string line;
+    if (clips.total <= 0) return line;
+    float minutes, seconds;
+    MinutesSeconds(clips.first, rate, minutes, seconds);
+    Append(line,
+           "Warning: the output clipped %lld samples (L %lld, R %lld); the first at %.0f min : "
+           "%.3f sec.\n",
+           (long long)clips.total, (long long)clips.left, (long long)clips.right, double(minutes),
+           double(seconds));
+    return line;
+}
+
 std::string StatsFileName(const ReportInputs& in) {
     return (in.dirMode == 1 ? in.bakDir : std::string()) + "stats_" + in.mixName + ".txt";
 }
@@ -159,6 +172,11 @@ int CreateTextFiles(ReportInputs& in) {
         if (in.verbosity >= 1) std::printf("%s", lines.c_str());
         text += lines;
     }
+    // Clipping of the written samples closes the report and is printed at
+    // every verbosity, like every warning.
+    const std::string clipped = OutputClipWarning(in.outputClips, in.rate);
+    std::printf("%s", clipped.c_str());
+    text += clipped;
     std::fflush(stdout);
 
     int status = 0;

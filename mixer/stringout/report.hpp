@@ -1,6 +1,7 @@
 // The end-of-mix report: peaks of every channel, reverb send and submix in
 // dB, the average RMS, the output peaks and when they were reached, the
-// strips that clipped and the processing time. Printed on the console and
+// strips that clipped, the processing time, the loudness and, when any
+// output sample reached full scale, how many did. Printed on the console and
 // written to "stats_<mix>.txt", with a copy of the fader file beside it.
 #pragma once
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "mixer/utilities/loudness_meter.hpp"
+#include "mixer/utilities/output_clips.hpp"
 
 namespace varnel {
 
@@ -47,7 +49,12 @@ struct ReportInputs {
     int channelsPlusOne = 1;
     bool hasLoudness = false;             // append the loudness lines at the very end
     LoudnessFigures loudness;
+    OutputClips outputClips;              // output samples at or past full scale
 };
+
+// "Warning: the output clipped N samples (L n, R n); the first at M min : S
+// sec.", with its newline; empty when nothing clipped.
+std::string OutputClipWarning(const OutputClips& clips, uint32_t rate);
 
 // File names of the report and the fader copy.
 std::string StatsFileName(const ReportInputs& in);

@@ -34,4 +34,20 @@ inline void PeakAndFirstPosition(const int32_t* v, int n, double& peak, int64_t&
         }
 }
 
+// Bus-scale samples of x[0..n) that reached or passed full scale: a value at
+// or beyond 2^31 is held at the top of the 32-bit range, and one at or below
+// -2^31 at its bottom, so both limits count. `first` becomes the index of the
+// first one when there is one and it is still -1.
+inline int64_t CountAtFullScale(const int32_t* x, int n, int& first) {
+    int64_t count = 0;
+    for (int i = 0; i < n; ++i) count += (x[i] == INT32_MAX) | (x[i] == INT32_MIN);
+    if (count != 0 && first < 0)
+        for (int i = 0; i < n; ++i)
+            if (x[i] == INT32_MAX || x[i] == INT32_MIN) {
+                first = i;
+                break;
+            }
+    return count;
+}
+
 }  // namespace varnel

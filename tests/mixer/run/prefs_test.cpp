@@ -163,3 +163,37 @@ TEST(Preferences, TimeFieldsAndNames) {
     EXPECT_EQ(ReadOutputName(r, std::string(200, 'x')), 2);
     testing::internal::GetCapturedStdout();
 }
+
+TEST(Preferences, SeedValuesAndWarnings) {
+    struct Case {
+        std::string text;
+        bool set;
+        uint32_t seed;
+        std::string out;
+    };
+    const std::string warn = "Warning: the seed \"%\" is not a whole number from 0 to 4294967295; "
+                             "the line is ignored.\n";
+    auto Warn = [&](const std::string& v) {
+        std::string w = warn;
+        return w.replace(w.find('%'), 1, v);
+    };
+    const Case cases[] = {
+        {"begin\nend\n", false, 0, ""},
+        {"begin\nseed\t0\nend\n", true, 0, ""},
+        {"begin\nseed\t4294967295\nend\n", true, 4294967295u, ""},
+        {"begin\nseed\t4294967296\nend\n", false, 0, Warn("4294967296")},
+        {"begin\nseed\t-1\nend\n", false, 0, Warn("-1")},
+        {"begin\nseed\t12x\nend\n", false, 0, Warn("12x")},
+        {"begin\nseed\nverbo\t1\nend\n", false, 0, Warn("")},  // no value: the next line is not it
+        {"begin\nseed\t7\nseed\tabc\nend\n", true, 7, Warn("abc")},
+        {"begin\nseed\t7\nseed\t8\nend\n", true, 8, ""},
+    };
+    for (const auto& c : cases) {
+        Prefs p = FromText(c.text);
+        testing::internal::CaptureStdout();
+        ReadSeed(p);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out) << c.text;
+        EXPECT_EQ(p.seedSet, c.set) << c.text;
+        EXPECT_EQ(p.seed, c.seed) << c.text;
+    }
+}

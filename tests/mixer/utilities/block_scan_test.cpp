@@ -60,3 +60,26 @@ TEST(PeakAndFirstPosition, SameAsFrameByFrame) {
             EXPECT_EQ(pos, wantPos);
         }
 }
+
+// Full scale is reached at both 32-bit limits and nowhere else.
+TEST(CountAtFullScale, CountsBothLimitsAndFindsTheFirst) {
+    struct Case {
+        std::vector<int32_t> x;
+        int64_t count;
+        int first;
+    };
+    const Case cases[] = {
+        {{}, 0, -1},
+        {{INT32_MAX - 1, INT32_MIN + 1, 0}, 0, -1},
+        {{5, INT32_MAX, INT32_MIN, INT32_MAX}, 3, 1},
+        {{INT32_MIN, 0}, 1, 0},
+    };
+    for (const Case& c : cases) {
+        int first = -1;
+        EXPECT_EQ(CountAtFullScale(c.x.data(), int(c.x.size()), first), c.count);
+        EXPECT_EQ(first, c.first);
+        int kept = 7;  // a first position found earlier stays
+        CountAtFullScale(c.x.data(), int(c.x.size()), kept);
+        EXPECT_EQ(kept, 7);
+    }
+}
