@@ -2,19 +2,27 @@
 BUILD ?= build
 SAN_BUILD ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX ?= /usr/local
 
-.PHONY: all deps build demo test test-sanitize bench clean
+.PHONY: all deps configure programs build demo test test-sanitize bench install clean
 
 all: build
 
 deps:
 	@bash tools/install_deps.sh
 
-build: deps
+configure: deps
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+
+# The two programs and the demo generator only: the test suite is most of the
+# compile time and the demo does not need it.
+programs: configure
+	cmake --build $(BUILD) -j $(JOBS) --target varnel ostrand make_demo
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
+demo: programs
 	$(BUILD)/make_demo demo
 	cd demo && ../$(BUILD)/varnel
 	@echo "Demo mix written under demo/"
@@ -30,6 +38,10 @@ test-sanitize: deps
 # Times the mixer on the standard workload (see bench/README.md).
 bench: deps
 	bash bench/run.sh
+
+# Both programs into $(PREFIX)/bin; the README and docs/ into $(PREFIX)/share/doc/varnel.
+install: programs
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD)

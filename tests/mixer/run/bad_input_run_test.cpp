@@ -54,6 +54,8 @@ struct BadCase {
     std::string message = {};
     int tolerance = 0;  // 1 when the default dither of one step applies
 };
+// The case's name alone, so that test lists stay readable.
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
 
 const std::string kWindow = "Head or tail set incorrectly in preferences!\n";
 

@@ -51,6 +51,8 @@ struct PanCase {
     int delay = 0;       // frames the left side of a mono track lags the right
     double master = 1.0;  // master fader gain (2^27 divisor), 1 when it has no entries
 };
+// The case's name alone, so that test lists stay readable.
+void PrintTo(const PanCase& c, std::ostream* os) { *os << c.name; }
 
 PanCase Mono(std::string name, float law, int p) {
     PanCase c{name, 1, "t\t0\t0\t0\nv\t1\t0\np\t1\t" + std::to_string(p) + "\n",
@@ -148,6 +150,8 @@ struct RouteCase {
     SideFn predict;
     std::string message = {};
 };
+// The case's name alone, so that test lists stay readable.
+void PrintTo(const RouteCase& c, std::ostream* os) { *os << c.name; }
 
 int32_t Ch(int32_t x) { return Scale(x, Gain(L0, 1.0f, kChannelDiv)); }  // channel at 0 dB
 const double kCurve6 = double(Lm6) * 7.450580596923828e-09;                  // VCA at -6 dB
@@ -229,6 +233,8 @@ struct VcaRampCase {
     int64_t start, length;
     std::string outName;
 };
+// The case's name alone, so that test lists stay readable.
+void PrintTo(const VcaRampCase& c, std::ostream* os) { *os << c.name; }
 
 class ScriptVcaRamp : public ::testing::TestWithParam<VcaRampCase> {};
 

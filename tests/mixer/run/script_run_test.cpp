@@ -32,6 +32,8 @@ struct GainCase {
     std::string outName = "mix.wav";
     std::string message = {};  // printed text the run must contain
 };
+// The case's name alone, so that test lists stay readable.
+void PrintTo(const GainCase& c, std::ostream* os) { *os << c.name; }
 
 // Predicted 24-bit output of a stereo alternating track on channel 1 at 0
 // pan through a master without effects.
@@ -193,6 +195,8 @@ struct TimeCase {
     int64_t step;        // expected time of the -6 dB entry
     std::string message = {};
 };
+// The case's name alone, so that test lists stay readable.
+void PrintTo(const TimeCase& c, std::ostream* os) { *os << c.name; }
 
 class ScriptTimes : public ::testing::TestWithParam<TimeCase> {};
 
@@ -235,6 +239,8 @@ struct FatalCase {
     std::string script;
     std::string message = {};
 };
+// The case's name alone, so that test lists stay readable.
+void PrintTo(const FatalCase& c, std::ostream* os) { *os << c.name; }
 
 class ScriptTimeErrors : public ::testing::TestWithParam<FatalCase> {};
 
