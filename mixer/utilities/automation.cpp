@@ -231,10 +231,15 @@ void InterpretLevel(FaderState& st, const int32_t* level, const int32_t* time,
     if (t > int64_t(time[at(0)])) {
         k = 1;
         while (k < savedCount && int64_t(time[at(k)]) < t) ++k;
-        st.position = k;
-    } else {
-        st.position = 0;
     }
+    st.position = k;
+    PlaceInTable(st, level, time, ramp, shape, k, t, fader, stride);
+}
+
+void PlaceInTable(FaderState& st, const int32_t* level, const int32_t* time,
+                  const int32_t* ramp, const float* shape, int k, int64_t t, int fader,
+                  int stride) {
+    auto at = [&](int e) { return size_t(e) * size_t(stride) + size_t(fader); };
     if (k > 1) {
         int r = k - 1;
         int64_t e = t - int64_t(time[at(r)]);

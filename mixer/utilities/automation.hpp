@@ -37,6 +37,14 @@ void InterpretLevel(FaderState& st, const int32_t* level, const int32_t* time,
                     const int32_t* ramp, const float* shape, int savedCount, int64_t t,
                     int fader, int stride);
 
+// The level part of InterpretLevel: the state of one fader at time t when k
+// is 1 plus the number of entries after the first whose time lies below t (0
+// or 1: the first entry holds). The position is left alone, so a caller that
+// walks forward in time can keep k itself.
+void PlaceInTable(FaderState& st, const int32_t* level, const int32_t* time,
+                  const int32_t* ramp, const float* shape, int k, int64_t t, int fader,
+                  int stride);
+
 // Starts every entry that is due at sample s, in table order (a ramp of 0 is
 // stored as 1 when its entry starts). Shared with the VCA filler.
 void StartDueEntries(FaderState& st, const int32_t* level, const int32_t* time, int32_t* ramp,
