@@ -43,7 +43,8 @@ const char kStyle[] =
     "th{font-weight:600;white-space:nowrap}"
     "td.n{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}"
     "svg{display:block;width:100%;height:auto}"
-    "svg text{font-family:sans-serif;font-size:18px;fill:#444}"
+    "svg text{font-family:sans-serif;font-size:18px;fill:#444;paint-order:stroke;stroke:#fff;"
+    "stroke-width:4px;stroke-linejoin:round}"
     "svg.bar{display:inline-block;width:10em;height:.8em;vertical-align:middle}"
     ".legend{font-size:.9em;color:#444;margin:.3em 0}"
     ".grid{stroke:#ddd;stroke-width:1;fill:none}"
@@ -246,7 +247,7 @@ double LoudY(double lufs) {
 std::string LoudnessChart(const HtmlFigures& f, const std::vector<TimeTick>& ticks) {
     const double h = kLoudBottom + 10 + kAxisHeight;
     std::string s = "<h2 id=\"loudness\">Loudness over time</h2>";
-    s += "<p class=\"legend\">Thin line: momentary loudness (400 ms); thick line: short-term "
+    s += "<p class=\"legend\">In LUFS. Thin line: momentary loudness (400 ms); thick line: short-term "
          "loudness (3 s); dashed: the integrated loudness";
     s += f.hasTarget ? "; dotted: the target.</p>" : ".</p>";
     s += SvgOpen(h, "", "loudness");
@@ -266,7 +267,6 @@ std::string LoudnessChart(const HtmlFigures& f, const std::vector<TimeTick>& tic
     };
     level("int", f.loudness.integrated, "integrated " + Printf("%.1f LUFS", f.loudness.integrated), -6);
     if (f.hasTarget) level("tgt", f.targetLufs, "target " + Printf("%.1f LUFS", f.targetLufs), 20);
-    s += Text(8, 24, "LUFS");
     s += TickLabels(ticks, f.columns, h - 6);
     return s + "</svg>";
 }

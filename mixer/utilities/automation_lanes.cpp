@@ -54,31 +54,34 @@ LevelLane FaderLane(const int32_t* level, const int32_t* time, const int32_t* ra
         const int64_t a = edge(c), b = edge(c + 1);
         double low = walk.dBAt(a), high = low;
         lane.edgedB[size_t(c)] = float(low);
+        int64_t seen = a;  // the walker only goes forward (entries may share a time)
         auto see = [&](int64_t s) {
-            const double v = walk.dBAt(s);
+            seen = std::max(seen, s);
+            const double v = walk.dBAt(seen);
             low = std::min(low, v);
             high = std::max(high, v);
+            return v;
         };
         // Between two entry starts the level follows one ramp and then
         // holds, so it only moves one way: its extremes inside the column
         // are at the column's ends and on either side of each entry start.
-        while (next < count && int64_t(time[at(next)]) <= a) ++next;
-        while (next < count && int64_t(time[at(next)]) < b) {
-            see(int64_t(time[at(next)]) - 1);
-            see(int64_t(time[at(next)]));
-            ++next;
+        while (next < count && int64_t(time[at(next)]) < a) ++next;
+        for (; next < count && int64_t(time[at(next)]) < b; ++next) {
+            const int64_t t = time[at(next)];
+            if (t > a) see(t - 1);
+            see(t);
+            // The entry's dot sits on the curve where its ramp ends, or at
+            // the column's end when the ramp runs on past it.
+            const int64_t reached = std::min(t + std::max<int64_t>(ramp[at(next)], 1), b) - 1;
+            const double dot = see(reached);
+            lane.entries.push_back({t, LevelTodB(level[at(next)]),
+                                    double(t - windowStart) * columns / double(windowLength), dot});
         }
         if (b > a) see(b - 1);
         lane.lowdB[size_t(c)] = float(low);
         lane.highdB[size_t(c)] = float(high);
     }
     lane.edgedB[size_t(columns)] = float(walk.dBAt(windowStart + windowLength - 1));
-    for (int e = 0; e < count; ++e) {
-        const int64_t t = time[at(e)];
-        if (t < windowStart || t >= windowStart + windowLength) continue;
-        lane.entries.push_back(
-            {t, LevelTodB(level[at(e)]), double(t - windowStart) * columns / double(windowLength)});
-    }
     return lane;
 }
 

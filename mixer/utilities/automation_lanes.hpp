@@ -17,6 +17,8 @@ struct LaneEntry {
     int64_t time = 0;     // samples, absolute
     double dB = 0.0;      // level the entry reaches (-144 for silence)
     double column = 0.0;  // (time - window start) in columns from the window's left edge
+    double dotdB = 0.0;   // the level where the entry's ramp ends, or where its column
+                          // ends if that comes first: its mark sits there on the curve
 };
 
 // One fader over the window. Column c covers the samples from

@@ -189,7 +189,7 @@ TEST(HtmlReport, SelfContainedAndSmallForTheLargestMix) {
         lane.highdB = full.highdB;
         for (const LaneEntry& e : full.entries) {
             lane.entryColumn.push_back(e.column);
-            lane.entrydB.push_back(float(e.dB));
+            lane.entrydB.push_back(float(e.dotdB));
         }
         f.lanes.push_back(lane);
     }

@@ -31,6 +31,8 @@ TEST(AutomationLanes, FollowPlaybackAtEdgesAndInsideColumns) {
     e.Add(1, 85000, Level(0));
     e.Add(1, 90000, Level(6));               // a 10-sample blip inside one column
     e.Add(1, 90010, Level(0));
+    e.Add(1, 95000, Level(-10));             // two entries at one time: the later holds
+    e.Add(1, 95000, Level(-12));
     const int64_t start = 5000, length = 100000;
     const int columns = 50;  // 2000 samples each
     LevelLane lane = FaderLane(e.t->level.data(), e.t->time.data(), e.t->ramp.data(),
@@ -62,12 +64,17 @@ TEST(AutomationLanes, FollowPlaybackAtEdgesAndInsideColumns) {
     EXPECT_NEAR(lane.edgedB[43], 0.0, 0.01);
 
     // The entry at 0 lies before the window; the rest are marked where they start.
-    const std::vector<int64_t> times = {10000, 30000, 60000, 80000, 85000, 90000, 90010};
+    // Each dot sits on the curve where the entry's ramp ends, or at the end
+    // of its column when the ramp runs on.
+    const std::vector<int64_t> times = {10000, 30000, 60000, 80000, 85000, 90000, 90010, 95000, 95000};
+    const std::vector<int64_t> dots = {10000, 30999, 60999, 80000, 85000, 90000, 90010, 95000, 95000};
     ASSERT_EQ(lane.entries.size(), times.size());
     for (size_t i = 0; i < times.size(); ++i) {
         EXPECT_EQ(lane.entries[i].time, times[i]);
         EXPECT_DOUBLE_EQ(lane.entries[i].column, double(times[i] - start) / 2000.0);
+        EXPECT_FLOAT_EQ(float(lane.entries[i].dotdB), played(dots[i])) << i;
     }
+    EXPECT_NEAR(lane.entries[8].dotdB, -12.0, 1e-6);
     EXPECT_NEAR(lane.entries[0].dB, -6.0, 1e-6);
     EXPECT_EQ(lane.entries[3].dB, -144.0);
 }
