@@ -10,7 +10,9 @@
 #include "mixer/run/input_stage.hpp"
 #include "mixer/run/mix_buffers.hpp"
 #include "mixer/run/mix_loop.hpp"
+#include "mixer/run/output_checks.hpp"
 #include "mixer/run/prefs.hpp"
+#include "mixer/run/run_outputs.hpp"
 #include "mixer/run/script_context.hpp"
 #include "mixer/run/track_list.hpp"
 #include "mixer/stringout/report.hpp"
@@ -30,6 +32,14 @@
 namespace varnel {
 
 namespace {
+
+// Where each output sits in the run's output table (-1 when the run has none).
+struct OutputIndex {
+    int mix = -1;        // the mix or the preview
+    int tap = -1;        // the reverb tap file
+    int stats = -1;      // "stats_<name>.txt"
+    int faderCopy = -1;  // "faders_<name>.txt"
+};
 
 // Everything the run owns; one instance lives for the whole run.
 struct RunTables {
@@ -51,6 +61,8 @@ struct RunTables {
     ProcessorStates processors;
     MixBuffers buffers;
     MixMeters meters;
+    RunOutputs outputs;  // every file the run writes
+    OutputIndex outIndex;
     OutputFile out;
     OutputFile tap;
     DitherRandom dither;  // the dither's generator
@@ -58,18 +70,53 @@ struct RunTables {
     std::vector<std::string> paths;  // current track path per channel
 };
 
-// Refuses an output or tap file that is the same file as an enabled track.
-bool WouldOverwriteTrack(const RunTables& r, const std::string& path) {
-    for (int ch = 1; ch <= r.tracks.count; ++ch) {
-        if (!r.tracks.enabled[ch]) continue;
-        if (SameFile(path, r.paths[size_t(ch)])) {
-            std::printf("Error: the output file %s is the track of channel %i; nothing was "
-                        "written.\n",
-                        path.c_str(), ch);
-            return true;
-        }
-    }
-    return false;
+// The names of the three text files the run reads.
+struct InputNames {
+    std::string tracks, faders, prefs;
+};
+
+// Every file the run reads, for the check that no output replaces one: each
+// track of the list whatever its switch, and the three text files.
+std::vector<RunInput> RunInputs(const RunTables& r, const InputNames& names) {
+    std::vector<RunInput> inputs;
+    for (int ch = 1; ch <= r.tracks.count && ch < kChannelTable; ++ch)
+        if (!r.paths[size_t(ch)].empty())
+            inputs.push_back({"track of channel " + std::to_string(ch), r.paths[size_t(ch)]});
+    inputs.push_back({"track list", names.tracks});
+    inputs.push_back({"fader file", names.faders});
+    inputs.push_back({"preferences file", names.prefs});
+    return inputs;
+}
+
+// Plans, checks and creates every output of the run, all before the mix
+// starts, then writes the audio headers. A refusal leaves nothing on disk.
+int PrepareOutputs(RunTables& r, const InputNames& names, uint32_t rate, const MixWindow& window) {
+    const Prefs& p = r.prefs;
+    const ReverbSettings& rv = r.fx.reverb;
+    // A preview's reports are named after the preview, so they never
+    // replace the reports of the full mix beside them.
+    const std::string reportName = p.preview ? "preview" : p.mixName;
+    const std::string reportDir = p.bakDirSet ? p.bakDir : std::string();
+    RunOutputs& o = r.outputs;
+    OutputIndex& at = r.outIndex;
+    at.mix = AddRunOutput(o, p.preview ? "preview file" : "mix file", p.outputName);
+    if (rv.tapMode != 0 && (rv.roomActive || r.fx.master.sendsRev))
+        at.tap = AddRunOutput(o, "tap file", rv.tapFileName);
+    at.stats = AddRunOutput(o, "statistics file", StatsFileName(reportDir, reportName));
+    at.faderCopy = AddRunOutput(o, "fader file copy", FaderCopyFileName(reportDir, reportName));
+
+    const std::vector<RunInput> inputs = RunInputs(r, names);
+    if (int st = CheckRunOutputs(o, inputs)) return st;
+    if (int st = CreateRunOutputs(o)) return st;
+
+    const int outChannels = p.mono ? 1 : 2;
+    if (!StartOutputFile(r.out, TakeOutputDescriptor(o, at.mix), p.outputName, rate, p.outBits,
+                         outChannels, window.length))
+        return 2;
+    if (at.tap >= 0 && !StartOutputFile(r.tap, TakeOutputDescriptor(o, at.tap), rv.tapFileName,
+                                        rate, 24, 2, window.length))
+        return 2;
+    return 0;
 }
 
 int ReadHeaders(RunTables& r) {
@@ -106,21 +153,17 @@ int CheckSampleRates(RunTables& r, uint32_t& rate) {
     return 0;
 }
 
-int CreateTapFile(RunTables& r, uint32_t rate, const MixWindow& window) {
-    ReverbSettings& rv = r.fx.reverb;
-    if (rv.tapMode == 0 || !(rv.roomActive || r.fx.master.sendsRev)) return 0;
-    if (WouldOverwriteTrack(r, rv.tapFileName)) return 2;
-    if (!CreateOutputFile(r.tap, rv.tapFileName, rate, 24, 2, window.length)) return 2;
-    return 0;
-}
-
-// Phases 21 and 22 share their end: close, announce, report, launch.
+// Phases 21 and 22 share their end: close, write the reports, put every
+// output in place, announce, launch.
 int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate) {
-    bool ok = FinishOutputFile(r.out);
+    bool ok = CloseOutputFile(r.out);
+    if (ok) MarkOutputWritten(r.outputs, r.outIndex.mix);
     CloseInputFiles(r.input);
-    if (r.tap.file && !FinishOutputFile(r.tap)) ok = false;
+    if (r.outIndex.tap >= 0) {
+        if (CloseOutputFile(r.tap)) MarkOutputWritten(r.outputs, r.outIndex.tap);
+        else ok = false;
+    }
     if (!ok) return 2;
-    if (r.prefs.verbosity > 0) std::printf("\nDone!  Created the file: %s\n\n", r.prefs.outputName.c_str());
 
     ReportInputs rep;
     rep.peakOutL = r.meters.peakOutL;
@@ -143,17 +186,22 @@ int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate) {
     rep.busActive = std::span<const int>(r.routing.busActive.data(), kBuses);
     rep.clipFlags = r.meters.clip;
     rep.startClock = startClock;
-    rep.mixName = r.prefs.mixName;
     rep.outBits = r.prefs.outBits;
     rep.faderText = r.faders.content;  // the script body as used: from "begin" on, spaces removed
-    rep.dirMode = r.prefs.bakDirSet ? 1 : 0;
-    rep.bakDir = r.prefs.bakDir;
     rep.verbosity = r.prefs.verbosity;
     rep.channelsPlusOne = r.tracks.count + 1;
     rep.hasLoudness = true;
     rep.loudness = LoudnessResult(r.meters.loudness);
     rep.outputClips = r.meters.outputClips;
-    if (CreateTextFiles(rep) != 0) return 2;
+    const ReportTexts report = ComposeReport(rep);
+    if (!WriteRunOutput(r.outputs, r.outIndex.stats, report.stats)) return 2;
+    if (!WriteRunOutput(r.outputs, r.outIndex.faderCopy, report.faderCopy)) return 2;
+
+    // Every output is complete: all of them take their places at once.
+    if (int st = CommitRunOutputs(r.outputs)) return st;
+    if (r.prefs.verbosity > 0) std::printf("\nDone!  Created the file: %s\n\n", r.prefs.outputName.c_str());
+    std::fputs(report.console.c_str(), stdout);
+    std::fflush(stdout);
 
     if (r.prefs.launchSet) {
         std::fflush(stdout);
@@ -169,6 +217,7 @@ int Run(RunTables& r, int argc, char** argv) {
     const std::string tracksName = argc >= 2 ? argv[1] : "tracks.txt";
     const std::string fadersName = argc >= 3 ? argv[2] : "faders.txt";
     const std::string prefsName = argc >= 4 ? argv[3] : "prefs.txt";
+    const InputNames names{tracksName, fadersName, prefsName};
 
     // 2. Preferences, first group.
     LoadPreferences(prefsName, r.prefs);
@@ -210,6 +259,7 @@ int Run(RunTables& r, int argc, char** argv) {
 
     // 11. Output name.
     if (int st = ReadOutputName(p, MixNameFromScript(script))) return st;
+    if (int st = CheckMixName(p.mixName)) return st;
 
     // 12. Mix window.
     MixWindow window;
@@ -234,8 +284,8 @@ int Run(RunTables& r, int argc, char** argv) {
                     (long long)window.length);
         return 2;
     }
-    if (WouldOverwriteTrack(r, p.outputName)) return 2;
-    if (!CreateOutputFile(r.out, p.outputName, rate, p.outBits, outChannels, window.length)) return 2;
+    // The header is written with the other outputs, once the fader file has
+    // named them all (the tap file is named by its reverb lines).
 
     // 15. Routing.
     ScriptContext& ctx = r.script;
@@ -264,7 +314,7 @@ int Run(RunTables& r, int argc, char** argv) {
     // 19. Effect settings and the tap file.
     ReadEffectSettings(script, p.file.content, rate, p.percentMode, p.verbosity, r.tracks.count,
                        r.faderSettings.masterHasEffects, p.mixDirSet, p.mixDir, r.fx);
-    if (int st = CreateTapFile(r, rate, window)) return st;
+    if (int st = PrepareOutputs(r, names, rate, window)) return st;
 
     // 20. Mixing.
     InitPlayback(ctx, window.start, r.offsets, r.faderTables, r.vcaTables, r.playback);
@@ -325,8 +375,9 @@ int RunMixer(int argc, char** argv) {
     int status = Run(*tables, argc, argv);
     std::fflush(stdout);
     if (status != 0) {
-        DiscardOutputFile(tables->out);
-        DiscardOutputFile(tables->tap);
+        DropOutputFile(tables->out);
+        DropOutputFile(tables->tap);
+        DiscardRunOutputs(tables->outputs);
     }
     return status;
 }

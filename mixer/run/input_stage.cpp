@@ -1,6 +1,7 @@
 #include "mixer/run/input_stage.hpp"
 
 #include "mixer/utilities/hot_loop.hpp"
+#include "mixer/utilities/track_open.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -102,11 +103,8 @@ void AllocateInputStage(InputStage& st) {
 
 bool OpenChannelFile(InputStage& st, int channel, const std::string& path,
                      const TrackHeaders& h) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        std::printf("Cannot find file in track list called %s!!\n", path.c_str());
-        return false;
-    }
+    std::FILE* f = OpenTrackFile(path);
+    if (!f) return false;
     st.channels[channel] = h.channels[channel];
     st.bytesPerSample[channel] = h.bytesPerSample[channel];
     st.dataOffset[channel] = h.dataOffset[channel];

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,6 +75,37 @@ void ReadFieldCount(const std::string& content, const char* keyword, int& fields
 constexpr int64_t kWindowPositionLimit = int64_t(1) << 61;
 int64_t WindowPosition(int64_t samples) {
     return std::clamp(samples, -kWindowPositionLimit, kWindowPositionLimit);
+}
+
+// A position as minutes, seconds and milliseconds ("1:05.250"), truncated.
+std::string ClockText(int64_t samples, double rate) {
+    const double ms = rate > 0.0 ? std::floor(double(samples) * 1000.0 / rate) : 0.0;
+    const long long total = ms < 9.0e18 ? (long long)ms : 9000000000000000000LL;
+    char text[64];
+    std::snprintf(text, sizeof text, "%lld:%02lld.%03lld", total / 60000, total / 1000 % 60,
+                  total % 1000);
+    return text;
+}
+
+// A window never runs past the song: what lies beyond is silence no track
+// holds, and a long enough window would fill the disk with it.
+void CutAtSongEnd(int64_t songLength, double rate, MixWindow& window) {
+    if (window.length <= songLength - window.start) return;
+    window.length = songLength - window.start;
+    std::printf("Warning: the mix window ends past the song's end; it is cut at %s.\n",
+                ClockText(songLength, rate).c_str());
+}
+
+// The preview length in samples. A field that holds no number ("nan", a
+// word) gives -1, which the window check refuses: it is never taken as an
+// empty window. An infinite length runs to the song's end.
+int64_t PreviewLength(std::string_view field, double rate) {
+    const std::string text(field);
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || std::isnan(seconds)) return -1;
+    if (std::isinf(seconds)) return seconds > 0.0 ? INT64_MAX : -1;
+    return TruncToInt64(ReadDecimal(field) * rate);
 }
 
 int64_t SecondsToSamples(std::string_view field, double rate) {
@@ -218,7 +251,7 @@ int ComputeMixWindow(Prefs& prefs, int64_t songLength, double rate, MixWindow& w
             if (tok == "end") break;
             if (tok == "start") {
                 start = ReadTimeFields(afterPre, prefs.startFields, rate);
-                if (start > songLength) {
+                if (start > songLength || (start == songLength && songLength > 0)) {
                     std::puts("Error: Preview start time in preferences file exceeds song length");
                     return 2;
                 }
@@ -228,7 +261,7 @@ int ComputeMixWindow(Prefs& prefs, int64_t songLength, double rate, MixWindow& w
                 }
             } else if (tok == "length") {
                 std::string_view v;
-                if (NextToken(afterPre, kLineDelim, v)) length = TruncToInt64(ReadDecimal(v) * rate);
+                if (NextToken(afterPre, kLineDelim, v)) length = PreviewLength(v, rate);
             }
         }
         if (length < 0 || start < 0) {
@@ -237,6 +270,7 @@ int ComputeMixWindow(Prefs& prefs, int64_t songLength, double rate, MixWindow& w
         }
         window.start = start;
         window.length = length;
+        CutAtSongEnd(songLength, rate, window);
         prefs.inGiven = false;
         prefs.inPoint = 0;
         return 0;
@@ -265,6 +299,15 @@ int ComputeMixWindow(Prefs& prefs, int64_t songLength, double rate, MixWindow& w
         return true;
     });
 
+    // A head or tail that leaves nothing of the song is a mistake to report,
+    // not a setting to pass over.
+    for (const auto& [name, value] : {std::pair{"head", head}, std::pair{"tail", tail}}) {
+        if (value > 1 && value >= songLength) {
+            std::printf("Error: the %s of %s is not shorter than the song (%s).\n", name,
+                        ClockText(value, rate).c_str(), ClockText(songLength, rate).c_str());
+            return 2;
+        }
+    }
     int64_t start = 0, length = songLength;
     if (inGiven) {
         length -= in;
@@ -282,6 +325,7 @@ int ComputeMixWindow(Prefs& prefs, int64_t songLength, double rate, MixWindow& w
     }
     window.start = start;
     window.length = length;
+    CutAtSongEnd(songLength, rate, window);
     prefs.inGiven = inGiven;
     prefs.inPoint = inGiven ? in : 0;
     return 0;

@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "mixer/stringout/loudness_lines.hpp"
-#include "mixer/stringout/whole_file.hpp"
 #include "mixer/utilities/limits.hpp"
 
 namespace varnel {
@@ -150,50 +149,34 @@ std::string OutputClipWarning(const OutputClips& clips, uint32_t rate) {
     return line;
 }
 
-std::string StatsFileName(const ReportInputs& in) {
-    return (in.dirMode == 1 ? in.bakDir : std::string()) + "stats_" + in.mixName + ".txt";
+std::string StatsFileName(const std::string& dirPrefix, const std::string& name) {
+    return dirPrefix + "stats_" + name + ".txt";
 }
 
-std::string FaderCopyFileName(const ReportInputs& in) {
-    return (in.dirMode == 1 ? in.bakDir : std::string()) + "faders_" + in.mixName + ".txt";
+std::string FaderCopyFileName(const std::string& dirPrefix, const std::string& name) {
+    return dirPrefix + "faders_" + name + ".txt";
 }
 
-int CreateTextFiles(ReportInputs& in) {
-    std::string text = ReportBody(in);
-
+ReportTexts ComposeReport(ReportInputs& in) {
+    ReportTexts out;
+    out.stats = ReportBody(in);
     const float seconds = float(std::clock() - in.startClock) / 1000000.0f;
-    if (in.verbosity >= 1) {
-        std::printf("%s", text.c_str());
-    }
-    Append(text, "Processing time = %.2lf sec\n", double(seconds));
-    if (in.verbosity > 2) std::printf("\nProcessing time = %.2lf sec\n", double(seconds));
+    if (in.verbosity >= 1) out.console = out.stats;
+    Append(out.stats, "Processing time = %.2lf sec\n", double(seconds));
+    if (in.verbosity > 2) Append(out.console, "\nProcessing time = %.2lf sec\n", double(seconds));
     if (in.hasLoudness) {
         const std::string lines = LoudnessLines(in.loudness);
-        if (in.verbosity >= 1) std::printf("%s", lines.c_str());
-        text += lines;
+        if (in.verbosity >= 1) out.console += lines;
+        out.stats += lines;
     }
     // Clipping of the written samples closes the report and is printed at
     // every verbosity, like every warning.
     const std::string clipped = OutputClipWarning(in.outputClips, in.rate);
-    std::printf("%s", clipped.c_str());
-    text += clipped;
-    std::fflush(stdout);
-
-    int status = 0;
-    const std::string statsName = StatsFileName(in);
-    if (!WriteWholeFile(statsName, text)) {
-        std::printf("Error: could not write the statistics file %s\n", statsName.c_str());
-        status = 2;
-    }
+    out.console += clipped;
+    out.stats += clipped;
     // The copy holds the text as the mixer read it, up to its terminating NUL.
-    const std::string faderName = FaderCopyFileName(in);
-    const std::string_view fader(in.faderText.c_str());
-    if (!WriteWholeFile(faderName, fader)) {
-        std::printf("Error: could not write the fader file copy %s\n", faderName.c_str());
-        status = 2;
-    }
-    std::fflush(stdout);
-    return status;
+    out.faderCopy = std::string(in.faderText.c_str());
+    return out;
 }
 
 }  // namespace varnel

@@ -1,8 +1,9 @@
 // The end-of-mix report: peaks of every channel, reverb send and submix in
 // dB, the average RMS, the output peaks and when they were reached, the
 // strips that clipped, the processing time, the loudness and, when any
-// output sample reached full scale, how many did. Printed on the console and
-// written to "stats_<mix>.txt", with a copy of the fader file beside it.
+// output sample reached full scale, how many did. Composed here for the
+// console and for "stats_<mix>.txt", with a copy of the fader file to go
+// beside it.
 #pragma once
 
 #include <cstdint>
@@ -40,11 +41,8 @@ struct ReportInputs {
     std::span<const int> busActive;       // buses 0..8
     std::span<const int> clipFlags;       // per slot
     std::clock_t startClock = 0;          // processor clock at program start
-    std::string mixName;
     int outBits = 24;                     // 16 or 24
     std::string faderText;                // the fader file as held in memory
-    int dirMode = 0;                      // 1: the files go into bakDir
-    std::string bakDir;                   // prefix put in front of the file names as written
     int verbosity = 2;
     int channelsPlusOne = 1;
     bool hasLoudness = false;             // append the loudness lines at the very end
@@ -56,13 +54,23 @@ struct ReportInputs {
 // sec.", with its newline; empty when nothing clipped.
 std::string OutputClipWarning(const OutputClips& clips, uint32_t rate);
 
-// File names of the report and the fader copy.
-std::string StatsFileName(const ReportInputs& in);
-std::string FaderCopyFileName(const ReportInputs& in);
+// "stats_<name>.txt" and "faders_<name>.txt" behind a directory prefix ("" for
+// the working directory, else the "bakdir" setting as written). The name is
+// the mix name, or "preview" for a preview, whose reports sit beside the
+// full mix's without replacing them.
+std::string StatsFileName(const std::string& dirPrefix, const std::string& name);
+std::string FaderCopyFileName(const std::string& dirPrefix, const std::string& name);
 
-// Builds and prints the report and writes both files. Returns 0 when both
-// files were written completely; otherwise prints which one failed and
-// returns 2. Each file is either written whole or left as it was.
-int CreateTextFiles(ReportInputs& in);
+struct ReportTexts {
+    std::string console;    // printed after "Done!", as the verbosity asks
+    std::string stats;      // the statistics file
+    std::string faderCopy;  // the fader-file copy
+};
+
+// Builds the report (the processing time is read here) and the copy of the
+// fader file; prints nothing and writes nothing: the run driver writes the
+// two files with its other outputs and prints the console text once every
+// file is in place.
+ReportTexts ComposeReport(ReportInputs& in);
 
 }  // namespace varnel

@@ -1,7 +1,7 @@
-// Safe writing of the mix, preview and tap files: the file is built under a
-// temporary name next to its target and renamed over the target only when it
-// is complete, so a failed or interrupted run never leaves a half-written mix
-// in place of a good one.
+// The stream of one audio output (the mix, the preview or the tap file): a
+// header, then the sample bytes block by block, through one large buffer.
+// Where the bytes land (a temporary file of the run, or a device written in
+// place) is decided by the caller, which hands over an open descriptor.
 #pragma once
 
 #include <cstddef>
@@ -13,38 +13,31 @@
 namespace varnel {
 
 struct OutputFile {
-    std::string finalPath;     // the name the caller asked for
-    std::string tempPath;      // where the bytes go until FinishOutputFile; empty when
-                               // the target is a device written in place
+    std::string name;          // the file's final name, for messages
     std::FILE* file = nullptr;
-    bool failed = false;       // a create, write or finish step failed
+    bool failed = false;       // a write or the close failed
     std::vector<char> buffer;  // the stream's full buffer; must outlive the stream
 };
 
 // Stream buffer size: several blocks of output, so a block costs no system call.
 constexpr size_t kOutputBufferBytes = size_t(8) << 20;
 
-// Creates the file's temporary twin (or opens a device target directly),
-// gives it the large buffer and writes the header: the 44-byte one, or the
-// RF64 one when the data would not fit it (or `forceRf64` asks for it). On
-// failure prints the reason naming `path` and returns false; the caller ends
-// the run with status 2.
-bool CreateOutputFile(OutputFile& out, const std::string& path, uint32_t sampleRate, int bits,
-                      int channels, int64_t frames, bool forceRf64 = false);
+// Takes over the open descriptor `fd`, gives it the large buffer and writes
+// the header: the 44-byte one, or the RF64 one when the data would not fit it
+// (or `forceRf64` asks for it). `name` is the name messages give the file.
+// On failure prints the reason and returns false (the descriptor is closed).
+bool StartOutputFile(OutputFile& out, int fd, const std::string& name, uint32_t sampleRate,
+                     int bits, int channels, int64_t frames, bool forceRf64 = false);
 
 // Appends encoded sample bytes; a failed write prints its message and
-// returns false.
+// returns false. A failed file takes no more bytes.
 bool AppendOutputBytes(OutputFile& out, const uint8_t* bytes, size_t count);
 
-// Flushes and closes the stream and moves the finished file over the target.
-// Any failure prints its message, removes the temporary file and returns false.
-bool FinishOutputFile(OutputFile& out);
+// Flushes and closes the stream. Any failure prints "Error closing audio
+// file <name> (<reason>)" and returns false.
+bool CloseOutputFile(OutputFile& out);
 
-// Abandons the file: closes the stream and removes the temporary file, so
-// an existing target stays as it was.
-void DiscardOutputFile(OutputFile& out);
-
-// True when both paths exist and name the same file (same device and inode).
-bool SameFile(const std::string& a, const std::string& b);
+// Closes the stream without caring for its bytes (the run is abandoned).
+void DropOutputFile(OutputFile& out);
 
 }  // namespace varnel

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "mixer/utilities/numbers.hpp"
+#include "mixer/utilities/track_open.hpp"
 
 namespace varnel {
 
@@ -97,11 +98,8 @@ int Reject(std::FILE* f) {
 }  // namespace
 
 int GET_ATTRIBUTES(int channel, const std::string& path, TrackHeaders& h) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        std::printf("Cannot find file in track list called %s!!\n", path.c_str());
-        return 0;
-    }
+    std::FILE* f = OpenTrackFile(path);
+    if (!f) return 0;
     int64_t fileSize = -1;
     if (std::fseek(f, 0, SEEK_END) == 0) fileSize = std::ftell(f);
 

@@ -103,13 +103,16 @@ INSTANTIATE_TEST_SUITE_P(
         // Without "begin" the first line is the mix name.
         BadCase{"FadersWithoutBegin", File::Faders, Damage::NoBegin, 0, "mix.wav"},
         BadCase{"FadersWithoutEnd", File::Faders, Damage::NoEnd, 0, "mix.wav"},
-        // No mix name and no entries: ".wav", every channel silent.
-        BadCase{"FadersEmpty", File::Faders, Damage::Empty, 0, ".wav", true},
+        // No mix name: no file can be named after it.
+        BadCase{"FadersEmpty", File::Faders, Damage::Empty, 2, "", false,
+                "Error: the mix name \"\" is not a file name: it is empty.\n"},
         // The 100 000 characters are the mix name, too long for a file name.
         BadCase{"FadersLongLine", File::Faders, Damage::LongLine, 2, "", false,
                 "is longer than 127 characters.\n"},
-        // The carriage return belongs to the name line's last field.
-        BadCase{"FadersCrLf", File::Faders, Damage::CrLf, 0, "mix\r.wav"},
+        // The carriage return belongs to the name line's last field, and no
+        // file is named "mix\r.wav" behind the user's back.
+        BadCase{"FadersCrLf", File::Faders, Damage::CrLf, 2, "", false,
+                "Error: the mix name \"mix\\r\" is not a file name: it holds a control character.\n"},
         BadCase{"FadersManyLines", File::Faders, Damage::ManyLines, 0, "mix.wav"},
         BadCase{"PrefsWithoutBegin", File::Prefs, Damage::NoBegin, 0, "mix.wav"},
         BadCase{"PrefsWithoutEnd", File::Prefs, Damage::NoEnd, 0, "mix.wav"},
@@ -121,15 +124,16 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"PrefsManyLines", File::Prefs, Damage::ManyLines, 0, "mix.wav"}),
     [](const auto& info) { return info.param.name; });
 
-// Junk as the fader file: its first line becomes the mix name; the run
-// still completes, with every channel silent.
-TEST(BadInputJunk, JunkFaderFileMixesSilence) {
+// Junk as the fader file: its first line would be the mix name, but it holds
+// control characters, so nothing is written.
+TEST(BadInputJunk, JunkFaderFileNamesNoFile) {
     Session s;
     s.AddPcm("a.wav", 2, 24, {1000, -1000, 2000, -2000});
     s.faders = Damaged(s.faders, Damage::Junk);
     auto r = s.Run();
-    EXPECT_EQ(r.status, 0) << r.output.substr(0, 400);
-    EXPECT_NE(r.output.find("\nDone!  Created the file: "), std::string::npos);
+    EXPECT_EQ(r.status, 2) << r.output.substr(0, 400);
+    EXPECT_NE(r.output.find("\" is not a file name: it "), std::string::npos) << r.output.substr(0, 400);
+    EXPECT_EQ(r.output.find("Done!"), std::string::npos);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <fcntl.h>
 #include <string>
 #include <vector>
 
@@ -78,9 +79,10 @@ TEST(LoudnessRun, Rf64TrackMixesLikeItsPlainTwin) {
     for (bool rf64 : {false, true}) {
         Session s;
         varnel::OutputFile out;
-        ASSERT_TRUE(varnel::CreateOutputFile(out, s.Path("t.wav"), 48000, 24, 2, frames, rf64));
+        const int fd = ::open(s.Path("t.wav").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_TRUE(varnel::StartOutputFile(out, fd, s.Path("t.wav"), 48000, 24, 2, frames, rf64));
         ASSERT_TRUE(varnel::AppendOutputBytes(out, bytes.data(), bytes.size()));
-        ASSERT_TRUE(varnel::FinishOutputFile(out));
+        ASSERT_TRUE(varnel::CloseOutputFile(out));
         EXPECT_EQ(ReadFile(s.Path("t.wav")).substr(0, 4), rf64 ? "RF64" : "RIFF");
         s.AddLine("1 t.wav +");
         auto run = s.Run();

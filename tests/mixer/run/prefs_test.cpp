@@ -22,6 +22,7 @@ struct WindowCase {
     double rate;
     int status;
     int64_t start, length;
+    std::string message = {};  // printed text the case must contain; none: no warning or error
 };
 
 }  // namespace
@@ -44,10 +45,40 @@ TEST(MixWindow, Cases) {
         {"start above pre is not read", "begin\nstart\t0\t5\t0\npre\ton\nend\n", song60, 48000, 0,
          0, song60},
         {"preview start past song", "begin\npre\ton\nstart\t5\t0\t0\nend\n", song60, 48000, 2, 0,
-         0},
+         0, "Error: Preview start time in preferences file exceeds song length\n"},
         {"preview start negative", "begin\npre\ton\nstart\t0\t-1\t0\nend\n", song60, 48000, 2, 0,
-         0},
-        {"no song", kDefaultPrefsText, 0, 48000, 2, 0, 0},
+         0, "Error: Preview start time in preferences is less than zero.\n"},
+        {"no song", kDefaultPrefsText, 0, 48000, 2, 0, 0, "Head or tail set incorrectly"},
+        // A window never runs past the song's end: it is cut there, with a warning.
+        {"preview length past the end", "begin\npre\ton\nstart\t0\t1\t0\nlength\t1000000\nend\n",
+         song60, 48000, 0, 48000, song60 - 48000,
+         "Warning: the mix window ends past the song's end; it is cut at 1:00.000.\n"},
+        {"preview length 1e13", "begin\npre\ton\nlength\t1e13\nend\n", song60, 48000, 0, 0, song60,
+         "Warning: the mix window ends past the song's end; it is cut at 1:00.000.\n"},
+        {"preview length to the end", "begin\npre\ton\nstart\t0\t1\t0\nlength\t59\nend\n", song60,
+         48000, 0, 48000, song60 - 48000},
+        {"preview length nan", "begin\npre\ton\nlength\tnan\nend\n", song60, 48000, 2, 0, 0,
+         "Head or tail set incorrectly in preferences!\n"},
+        {"preview length a word", "begin\npre\ton\nlength\tall\nend\n", song60, 48000, 2, 0, 0,
+         "Head or tail set incorrectly in preferences!\n"},
+        {"preview length inf", "begin\npre\ton\nlength\tinf\nend\n", song60, 48000, 0, 0, song60,
+         "Warning: the mix window ends past the song's end; it is cut at 1:00.000.\n"},
+        {"preview start at the end", "begin\npre\ton\nstart\t1\t0\t0\nend\n", song60, 48000, 2, 0,
+         0, "Error: Preview start time in preferences file exceeds song length\n"},
+        {"preview start just before the end", "begin\npre\ton\nstart\t0\t59\t999\nend\n", song60,
+         48000, 0, song60 - 48, 48,
+         "Warning: the mix window ends past the song's end; it is cut at 1:00.000.\n"},
+        {"xout past the end", "begin\nxout\t1000000\t0\t0\nend\n", song60, 48000,
+         0, 0, song60, "Warning: the mix window ends past the song's end; it is cut at 1:00.000.\n"},
+        {"xout at the end", "begin\nxout\t1\t0\t0\nend\n", song60, 48000, 0, 0, song60},
+        {"song of 7.5 s", "begin\nxout\t0\t8\t0\nend\n", 360000, 48000, 0, 0, 360000,
+         "Warning: the mix window ends past the song's end; it is cut at 0:07.500.\n"},
+        // A head or tail that leaves nothing of the song is reported.
+        {"head at the end", "begin\nhead\t60\nend\n", song60, 48000, 2, 0, 0,
+         "Error: the head of 1:00.000 is not shorter than the song (1:00.000).\n"},
+        {"head before the end", "begin\nhead\t59.5\nend\n", song60, 48000, 0, song60 - 24000, 24000},
+        {"tail past the end", "begin\ntail\t61\nend\n", song60, 48000, 2, 0, 0,
+         "Error: the tail of 1:01.000 is not shorter than the song (1:00.000).\n"},
     };
     for (const auto& c : cases) {
         Prefs p = FromText(c.prefs);
@@ -56,6 +87,12 @@ TEST(MixWindow, Cases) {
         int st = ComputeMixWindow(p, c.song, c.rate, w);
         std::string out = testing::internal::GetCapturedStdout();
         EXPECT_EQ(st, c.status) << c.name << "\n" << out;
+        if (c.message.empty()) {
+            EXPECT_EQ(out.find("Warning"), std::string::npos) << c.name << "\n" << out;
+            EXPECT_EQ(out.find("Error"), std::string::npos) << c.name << "\n" << out;
+        } else {
+            EXPECT_NE(out.find(c.message), std::string::npos) << c.name << "\n" << out;
+        }
         if (st == 0) {
             EXPECT_EQ(w.start, c.start) << c.name;
             EXPECT_EQ(w.length, c.length) << c.name;

@@ -54,7 +54,8 @@ TEST(ReportRun, FileNamesWithAndWithoutBackupDirectory) {
             EXPECT_TRUE(FileExists(s.Path(c.stats))) << c.stats;
             EXPECT_EQ(ReadFile(s.Path(c.copy)), "\nsong\nt\t0\t0\t0\nv\t1\t0\nend\n");
         } else {
-            EXPECT_NE(r.output.find("Error: could not write the statistics file gone/stats_song.txt\n"),
+            EXPECT_NE(r.output.find("Error: cannot write the statistics file gone/stats_song.txt: its "
+                                    "directory gone does not exist; nothing was written.\n"),
                       std::string::npos)
                 << r.output;
         }

@@ -118,8 +118,9 @@ std::vector<GainCase> GainCases() {
          {{0, L0, 0}, {24000, Lm20, 48000}}, 0, -1, 36000},
         {"PreviewAndOffsetInsideARamp",
          "sstamp\t1\t200000\nt\t0\t0\t0\nv\t1\t-20\nt\t0\t4\t0\nv\t1\t0\nrmp\t1\n",
-         "pre\ton\nstart\t0\t1\t0\n", 40000, {{0, Lm20, 0}, {192000, L0, 48000}}, 48000, 240000, 200000,
-         "preview.wav"},
+         // The preview's default length (the song's) would run past the song's end.
+         "pre\ton\nstart\t0\t1\t0\n", 40000, {{0, Lm20, 0}, {192000, L0, 48000}}, 48000, -1, 200000,
+         "preview.wav", "Warning: the mix window ends past the song's end; it is cut at 0:05.000.\n"},
     };
 }
 

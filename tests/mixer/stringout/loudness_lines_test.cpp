@@ -7,11 +7,8 @@
 #include <string>
 
 #include "mixer/stringout/report.hpp"
-#include "support/test_support.hpp"
 
 using namespace varnel;
-using testsupport::ReadFile;
-using testsupport::TempDir;
 
 namespace {
 
@@ -24,13 +21,10 @@ LoudnessFigures Figures(double i, double lra, double l, double r) {
     return f;
 }
 
-// The smallest report: no channel, 24-bit output, the files in `dir`.
-ReportInputs EmptyMix(const std::string& dir, int verbosity) {
+// The smallest report: no channel, 24-bit output.
+ReportInputs EmptyMix(int verbosity) {
     ReportInputs in;
     in.rate = 48000;
-    in.mixName = "m";
-    in.dirMode = 1;
-    in.bakDir = dir + "/";
     in.verbosity = verbosity;
     in.hasLoudness = true;
     in.loudness = Figures(-23.04, 7.25, -1.05, -144.0);
@@ -67,12 +61,10 @@ TEST(LoudnessLines, Formats) {
 TEST(LoudnessLines, CloseTheFileAndTheConsoleReport) {
     const std::regex time("Processing time = [0-9]+\\.[0-9]{2} sec\n");
     for (int verbosity : {0, 2, 3}) {
-        TempDir dir;
-        ReportInputs in = EmptyMix(dir.path(), verbosity);
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(CreateTextFiles(in), 0);
-        const std::string console = testing::internal::GetCapturedStdout();
-        const std::string stats = ReadFile(dir.file("stats_m.txt"));
+        ReportInputs in = EmptyMix(verbosity);
+        const ReportTexts report = ComposeReport(in);
+        const std::string& console = report.console;
+        const std::string& stats = report.stats;
 
         // In the file: after the processing time, as the last lines.
         const size_t at = stats.rfind("Processing time = ");
@@ -94,12 +86,9 @@ TEST(LoudnessLines, CloseTheFileAndTheConsoleReport) {
 }
 
 TEST(LoudnessLines, AbsentWithoutAMeasurement) {
-    TempDir dir;
-    ReportInputs in = EmptyMix(dir.path(), 2);
+    ReportInputs in = EmptyMix(2);
     in.hasLoudness = false;
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(CreateTextFiles(in), 0);
-    const std::string console = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(console.find("loudness"), std::string::npos);
-    EXPECT_EQ(ReadFile(dir.file("stats_m.txt")).find("loudness"), std::string::npos);
+    const ReportTexts report = ComposeReport(in);
+    EXPECT_EQ(report.console.find("loudness"), std::string::npos);
+    EXPECT_EQ(report.stats.find("loudness"), std::string::npos);
 }

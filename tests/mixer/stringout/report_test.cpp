@@ -5,16 +5,10 @@
 #include <array>
 #include <cmath>
 #include <ctime>
-#include <filesystem>
 #include <regex>
 #include <string>
 
-#include "support/test_support.hpp"
-
 using namespace varnel;
-using testsupport::FileExists;
-using testsupport::ReadFile;
-using testsupport::TempDir;
 
 namespace {
 
@@ -35,7 +29,7 @@ struct Tables {
 
 // Three channels (the second without a file), the room reverb over full
 // scale, submix 2, and everything clipping.
-ReportInputs SmallMix(Tables& t, const std::string& dir) {
+ReportInputs SmallMix(Tables& t) {
     ReportInputs in;
     in.peakOutL = 8388608.0;
     in.peakOutR = 838860.8;
@@ -55,11 +49,8 @@ ReportInputs SmallMix(Tables& t, const std::string& dir) {
     t.AttachTo(in);
     in.roomReverbOn = 1;
     in.startClock = std::clock();
-    in.mixName = "song";
     in.outBits = 24;
     in.faderText = "begin\nv\t1\t0\t-6\n\xe9\r\nend\n";
-    in.dirMode = 1;
-    in.bakDir = dir + "/";
     in.verbosity = 0;
     in.channelsPlusOne = 4;
     return in;
@@ -110,23 +101,20 @@ TEST(RawTodB, Conversions) {
 }
 
 TEST(Report, SmallMixContent) {
-    TempDir dir;
     Tables t;
-    ReportInputs in = SmallMix(t, dir.path());
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(CreateTextFiles(in), 0);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // verbosity 0 prints nothing
-    const std::string stats = ReadFile(dir.file("stats_song.txt"));
-    EXPECT_EQ(BodyOf(stats), kSmallBody);
+    ReportInputs in = SmallMix(t);
+    const ReportTexts report = ComposeReport(in);
+    EXPECT_EQ(report.console, "");  // verbosity 0 prints nothing
+    EXPECT_EQ(BodyOf(report.stats), kSmallBody);
     EXPECT_EQ(in.trackNames[0], "vox");  // the cut is made in the caller's table
-    EXPECT_EQ(ReadFile(dir.file("faders_song.txt")), "begin\nv\t1\t0\t-6\n\xe9\r\nend\n");
-    EXPECT_FALSE(FileExists(dir.file("stats_song.txt.partial")));
+    EXPECT_EQ(report.faderCopy, "begin\nv\t1\t0\t-6\n\xe9\r\nend\n");
+    in.faderText = std::string("begin\nv\t1\t0\n\0after", 17);
+    EXPECT_EQ(ComposeReport(in).faderCopy, "begin\nv\t1\t0\n");  // up to the first NUL
 }
 
 TEST(Report, EmptyLineRulesAndSixteenBit) {
     // Two channels, no room reverb, the master feeding the tap reverb at full
     // scale, 16-bit output.
-    TempDir dir;
     Tables t;
     ReportInputs in;
     in.rate = 48000;
@@ -142,14 +130,10 @@ TEST(Report, EmptyLineRulesAndSixteenBit) {
     in.rmsSumL = in.rmsSumR = 8388608.0f;
     in.rmsCountL = in.rmsCountR = 1.0f;
     in.outBits = 16;
-    in.mixName = "m";
-    in.dirMode = 1;
-    in.bakDir = dir.path() + "/";
     in.verbosity = 0;
     in.channelsPlusOne = 3;
     in.startClock = std::clock();
-    ASSERT_EQ(CreateTextFiles(in), 0);
-    EXPECT_EQ(BodyOf(ReadFile(dir.file("stats_m.txt"))),
+    EXPECT_EQ(BodyOf(ComposeReport(in).stats),
               "Peaks (dB):\n\n"
               "Ch 1\tL  -144.00\tR  -144.00\ta\n"
               "Ch 2\tL  -144.00\tR  -144.00\tb\n"
@@ -165,13 +149,11 @@ TEST(Report, VerbosityOnTheConsole) {
     struct Case { int verbosity; bool body; bool time; };
     const Case cases[] = {{0, false, false}, {1, true, false}, {2, true, false}, {3, true, true}};
     for (const Case& c : cases) {
-        TempDir dir;
         Tables t;
-        ReportInputs in = SmallMix(t, dir.path());
+        ReportInputs in = SmallMix(t);
         in.verbosity = c.verbosity;
-        testing::internal::CaptureStdout();
-        ASSERT_EQ(CreateTextFiles(in), 0);
-        const std::string out = testing::internal::GetCapturedStdout();
+        const ReportTexts report = ComposeReport(in);
+        const std::string& out = report.console;
         std::string expected = c.body ? kSmallBody : "";
         if (c.time) {
             ASSERT_GT(out.size(), expected.size());
@@ -182,45 +164,28 @@ TEST(Report, VerbosityOnTheConsole) {
             EXPECT_EQ(out, expected) << c.verbosity;
         }
         // The file always ends with the time line.
-        EXPECT_EQ(BodyOf(ReadFile(dir.file("stats_song.txt"))), kSmallBody);
+        EXPECT_EQ(BodyOf(report.stats), kSmallBody);
     }
 }
 
 TEST(Report, FileNames) {
-    TempDir dir;
-    Tables t;
-    ReportInputs in = SmallMix(t, "bak");
-    in.bakDir = "bak/";
-    EXPECT_EQ(StatsFileName(in), "bak/stats_song.txt");
-    EXPECT_EQ(FaderCopyFileName(in), "bak/faders_song.txt");
-    in.bakDir = "bak";  // used exactly as written
-    EXPECT_EQ(StatsFileName(in), "bakstats_song.txt");
-    in.dirMode = 0;
-    EXPECT_EQ(StatsFileName(in), "stats_song.txt");
-    EXPECT_EQ(FaderCopyFileName(in), "faders_song.txt");
-
-    // Without the backup directory the files go to the working directory.
-    const auto before = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    const int rc = CreateTextFiles(in);
-    std::filesystem::current_path(before);
-    EXPECT_EQ(rc, 0);
-    EXPECT_TRUE(FileExists(dir.file("stats_song.txt")));
-    EXPECT_EQ(ReadFile(dir.file("faders_song.txt")), in.faderText);
+    EXPECT_EQ(StatsFileName("bak/", "song"), "bak/stats_song.txt");
+    EXPECT_EQ(FaderCopyFileName("bak/", "song"), "bak/faders_song.txt");
+    EXPECT_EQ(StatsFileName("bak", "song"), "bakstats_song.txt");  // used exactly as written
+    EXPECT_EQ(StatsFileName("", "song"), "stats_song.txt");
+    EXPECT_EQ(FaderCopyFileName("", "preview"), "faders_preview.txt");
 }
 
 TEST(Report, LongestReportIsNotCut) {
-    TempDir dir;
     Tables t;
-    ReportInputs in = SmallMix(t, dir.path());
+    ReportInputs in = SmallMix(t);
     in.channelsPlusOne = 128;
     in.trackNames.clear();
     for (int ch = 1; ch <= 127; ++ch) {
         in.trackNames.push_back(std::string(size_t(255 - 4), char('a' + ch % 26)) + ".wav");
         t.hasFile[size_t(ch)] = 1;
     }
-    ASSERT_EQ(CreateTextFiles(in), 0);
-    const std::string stats = ReadFile(dir.file("stats_song.txt"));
+    const std::string stats = ComposeReport(in).stats;
     EXPECT_GT(stats.size(), 16384u * 2);
     for (int ch = 1; ch <= 127; ++ch) {
         const std::string line = "Ch " + std::to_string(ch) + "\t";
@@ -228,26 +193,4 @@ TEST(Report, LongestReportIsNotCut) {
     }
     EXPECT_NE(stats.find("Ch 127\tL  -144.00\tR  -144.00\t" + std::string(251, char('a' + 127 % 26)) + "\n"),
               std::string::npos);
-}
-
-TEST(Report, WriteFailureIsReported) {
-    TempDir dir;
-    Tables t;
-    ReportInputs in = SmallMix(t, dir.path() + "/missing");
-    testing::internal::CaptureStdout();
-    const int rc = CreateTextFiles(in);
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(rc, 0);
-    EXPECT_NE(out.find(dir.path() + "/missing/stats_song.txt"), std::string::npos) << out;
-    EXPECT_NE(out.find(dir.path() + "/missing/faders_song.txt"), std::string::npos) << out;
-    EXPECT_FALSE(std::filesystem::exists(dir.path() + "/missing"));
-}
-
-TEST(Report, ExistingFilesAreReplacedWhole) {
-    TempDir dir;
-    testsupport::WriteFile(dir.file("faders_song.txt"), std::string(5000, 'x'));
-    Tables t;
-    ReportInputs in = SmallMix(t, dir.path());
-    ASSERT_EQ(CreateTextFiles(in), 0);
-    EXPECT_EQ(ReadFile(dir.file("faders_song.txt")), in.faderText);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <vector>
 
@@ -95,7 +96,8 @@ TEST(LongMixFile, ForcedRf64IsWrittenAndReadBack) {
     const std::string path = dir.file("long.wav");
     const int frames = 3 * 48000;
     OutputFile out;
-    ASSERT_TRUE(CreateOutputFile(out, path, 48000, 24, 2, frames, true));
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_TRUE(StartOutputFile(out, fd, path, 48000, 24, 2, frames, true));
     std::vector<int32_t> l(frames), r(frames);
     for (int i = 0; i < frames; ++i) {
         l[size_t(i)] = (i * 37) % 8388608 - 4194304;
@@ -104,7 +106,7 @@ TEST(LongMixFile, ForcedRf64IsWrittenAndReadBack) {
     std::vector<uint8_t> bytes(size_t(frames) * 6);
     NUM24STER_TO_CHAR(l.data(), r.data(), bytes.data(), frames);
     ASSERT_TRUE(AppendOutputBytes(out, bytes.data(), bytes.size()));
-    ASSERT_TRUE(FinishOutputFile(out));
+    ASSERT_TRUE(CloseOutputFile(out));
 
     const std::string file = ReadFile(path);
     ASSERT_EQ(file.size(), 80u + bytes.size());
