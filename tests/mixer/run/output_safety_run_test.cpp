@@ -146,6 +146,8 @@ struct UnwritableCase {
     std::string prefs;                            // extra preference lines
     std::string message;
 };
+// The case's name alone, so that test lists stay readable.
+void PrintTo(const UnwritableCase& c, std::ostream* os) { *os << c.label; }
 
 std::vector<UnwritableCase> UnwritableCases() {
     auto fullDevice = [](const std::string& name) {
@@ -237,6 +239,8 @@ struct RunCase {
     std::string message;                                // printed text the run must contain
     std::map<std::string, std::string> created = {};    // new files: name and expected bytes ("" any)
 };
+// The case's name alone, so that test lists stay readable.
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.label; }
 
 const std::string kSong = "begin\n1 a.wav +\nend\n";
 const std::string kScript = kFaders1 + "end\n";
