@@ -2,97 +2,113 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "adjuster/fader_model.hpp"
-#include "adjuster/field_reading.hpp"
-#include "adjuster/formats.hpp"
 #include "adjuster/operations.hpp"
-#include "adjuster/parsing.hpp"
 #include "adjuster/save_file.hpp"
+#include "adjuster/session.hpp"
+#include "adjuster/temporary_cleanup.hpp"
 
 namespace ostrand {
 
 namespace {
 
-struct Session {
-    FaderModel model;
-    int timeFields = kMinutesSecondsMillis;
-    int ordering = kByTimes;
-    std::string command;
-    std::string outputText;
-};
-
 // What a command did to the dialogue: go on, or stop as if "x" was typed.
 enum class Flow { kContinue, kEnd };
+
+// The answer to a "type 'o'" question.
+enum class Gate { kGoOn, kCancel, kEnd };
+
+constexpr double kSmallestScale = 0.001;
+constexpr double kLargestScale = 1000.0;
 
 void PrintLines(std::FILE* out, std::initializer_list<const char*> lines) {
     for (const char* line : lines) std::fprintf(out, "%s\n", line);
 }
 
-void PrintEntryCounts(const FaderModel& model, std::FILE* out) {
-    std::fputs("\nEntries:\n", out);
-    for (int slot = 0; slot < kSlotCount; ++slot) {
-        if (model.counts[slot] == 0) continue;
-        if (slot < kChannelCount)
-            std::fprintf(out, "ch %i:  %i\n", slot, model.counts[slot]);
-        else
-            std::fprintf(out, "ch %s:  %i\n", SlotLabel(slot).c_str(), model.counts[slot]);
-    }
-}
-
 void PrintMenu(const FaderModel& model, std::FILE* out) {
     std::fputs("\n", out);
-    float last = FindMax(model.times, model.counts);
-    float first = FindMin(model.times, model.counts, last);
-    std::fprintf(out, "First time at %.3f\n", static_cast<double>(first));
-    std::fprintf(out, "Last time at  %.3f\n", static_cast<double>(last));
+    double last = FindMax(model);
+    double first = FindMin(model, last);
+    std::fprintf(out, "First time at %.3f\n", first);
+    std::fprintf(out, "Last time at  %.3f\n", last);
     std::fputs("\n", out);
     PrintLines(out, {"'nt' to nudge times", "'st' to scale times", "'av' to adjust volumes",
-                     "'ps' to print to screen", "'pf' to print to file",
-                     "'cf' to change number of time fields", "'co' to change ordering mode",
-                     "'x' to exit"});
+                     "'ac' to adjust channel volumes", "'ps' to print to screen",
+                     "'pf' to print to file", "'cf' to change number of time fields",
+                     "'co' to change ordering mode", "'x' to exit"});
 }
 
-void BuildText(Session& session) {
-    FaderModel& m = session.model;
-    if (session.ordering == kByChannels)
-        Format1(m.times, m.levels, m.ramps, m.counts, session.outputText, session.timeFields,
-                m.header);
-    else
-        Format2(m.times, m.levels, m.ramps, m.counts, session.outputText, session.timeFields,
-                m.header);
+Gate AskToGoOn(Console& console, const std::string& message, const char* question) {
+    std::fprintf(console.out, "%s%s\n", message.c_str(), question);
+    std::string answer;
+    Answer got = ReadWord(console, answer, kMaxCommandLength);
+    if (got == Answer::kEnd) return Gate::kEnd;
+    return (got == Answer::kValue && answer == "o") ? Gate::kGoOn : Gate::kCancel;
 }
 
-// Asks for the number of "nt", "st" or "av" and hands it to `apply`. An
-// unreadable answer changes nothing; the end of input ends the dialogue.
+// Before times are moved or saved: misread times, and bars and beats that a
+// nudge or scale would treat as minutes and seconds, go on only after "o".
+Gate CheckTimes(Session& session, Console& console, bool moving) {
+    if (TimesMisread(session)) {
+        Gate gate = AskToGoOn(console, MisreadMessage(session),
+                              "Type 'o' to use the times as read, or any other key to cancel "
+                              "('cf' sets the time fields)");
+        if (gate != Gate::kGoOn) return gate;
+        session.timesConfirmed = true;
+    }
+    if (moving && session.model.hasTempoMap && !session.tempoConfirmed) {
+        Gate gate = AskToGoOn(console,
+                              "The t lines may count bars and beats, which a nudge or scale "
+                              "treats as minutes and seconds\n",
+                              "Type 'o' to go on or any other key to cancel");
+        if (gate != Gate::kGoOn) return gate;
+        session.tempoConfirmed = true;
+    }
+    return Gate::kGoOn;
+}
+
+void Report(const EditOutcome& outcome, std::FILE* out) {
+    if (outcome.refused) std::fprintf(out, "%s\n", outcome.reason.c_str());
+}
+
+// Asks for the number of "nt", "st", "av" or "ac" and hands it to `apply`.
+// An unreadable answer changes nothing; the end of input ends the dialogue.
 template <typename Apply>
 Flow AskNumber(Console& console, const char* prompt, Apply apply) {
     std::fprintf(console.out, "%s\n", prompt);
-    float value = 0.0f;
-    Answer got = ReadFloat(console, value);
+    double value = 0.0;
+    Answer got = ReadNumber(console, value);
     if (got == Answer::kEnd) return Flow::kEnd;
     if (got == Answer::kValue) apply(value);
     return Flow::kContinue;
 }
 
 Flow Nudge(Session& session, Console& console) {
-    FaderModel& m = session.model;
+    Gate gate = CheckTimes(session, console, true);
+    if (gate != Gate::kGoOn) return gate == Gate::kEnd ? Flow::kEnd : Flow::kContinue;
     return AskNumber(console, "Enter nudge amount in seconds",
-                     [&m](float d) { MoveTimes(m.times, m.counts, d); });
+                     [&](double d) { Report(MoveTimes(session.model, d), console.out); });
 }
 
 Flow Scale(Session& session, Console& console) {
-    FaderModel& m = session.model;
-    return AskNumber(console, "Enter scale factor (0.001 to 1000)", [&m](float k) {
-        if (k >= 0.001 && k <= 1000) ScaleTimes(m.times, m.ramps, m.counts, k);
+    Gate gate = CheckTimes(session, console, true);
+    if (gate != Gate::kGoOn) return gate == Gate::kEnd ? Flow::kEnd : Flow::kContinue;
+    return AskNumber(console, "Enter scale factor (0.001 to 1000)", [&](double k) {
+        if (k >= kSmallestScale && k <= kLargestScale)
+            Report(ScaleTimes(session.model, k), console.out);
     });
 }
 
 Flow Adjust(Session& session, Console& console) {
-    FaderModel& m = session.model;
-    return AskNumber(console, "Enter change in dB",
-                     [&m](float g) { AdjustVolumes(m.levels, m.counts, g); });
+    return AskNumber(console,
+                     "Enter change in dB (every fader: channels, submixes, VCAs and the master)",
+                     [&](double g) { Report(AdjustVolumes(session.model, g), console.out); });
+}
+
+Flow AdjustChannels(Session& session, Console& console) {
+    return AskNumber(console, "Enter change in dB (channel faders only)", [&](double g) {
+        Report(AdjustChannelVolumes(session.model, g), console.out);
+    });
 }
 
 Flow PrintToScreen(Session& session, Console& console) {
@@ -102,6 +118,8 @@ Flow PrintToScreen(Session& session, Console& console) {
 }
 
 Flow PrintToFile(Session& session, Console& console) {
+    Gate gate = CheckTimes(session, console, false);
+    if (gate != Gate::kGoOn) return gate == Gate::kEnd ? Flow::kEnd : Flow::kContinue;
     BuildText(session);
     std::fputs("Enter filename\n", console.out);
     std::string fileName;
@@ -123,23 +141,32 @@ Flow ChangeFields(Session& session, Console& console) {
     int value = 0;
     Answer got = ReadInteger(console, value);
     if (got == Answer::kEnd) return Flow::kEnd;
-    if (got == Answer::kValue)
-        session.timeFields = (value >= 1 && value <= 3) ? value : kMinutesSecondsMillis;
+    if (got != Answer::kValue) return Flow::kContinue;
+    int fields = (value >= 1 && value <= 3) ? value : kMinutesSecondsMillis;
+    // Misread times are read again; otherwise the count only changes how
+    // times are written.
+    if (TimesMisread(session) && fields != session.model.readFields) {
+        RereadTimes(session, fields);
+        std::fprintf(console.out, "The times were read again with %i time field%s\n", fields,
+                     fields == 1 ? "" : "s");
+    }
+    session.timeFields = fields;
     return Flow::kContinue;
 }
 
 Flow ChangeOrdering(Session& session, Console& console) {
     if (session.ordering == kByChannels)
-        PrintLines(console.out, {"Currently ordered by channels",
-                                 "Enter 's' to switch to ordering by times",
-                                 "Enter 'k' to keep ordering by channels"});
+        PrintLines(console.out,
+                   {"Currently ordered by channels", "Enter 's' to switch to ordering by times",
+                    "Enter 'k' to keep ordering by channels"});
     else
-        PrintLines(console.out, {"Currently ordered by times",
-                                 "Enter 's' to switch to ordering by channels",
-                                 "Enter 'k' to keep ordering by times"});
+        PrintLines(console.out,
+                   {"Currently ordered by times", "Enter 's' to switch to ordering by channels",
+                    "Enter 'k' to keep ordering by times"});
     // The answer lands in the command word, so "x" here ends the program.
     if (ReadWord(console, session.command, kMaxCommandLength) == Answer::kEnd) return Flow::kEnd;
-    if (session.command == "s") session.ordering = session.ordering == kByChannels ? kByTimes : kByChannels;
+    if (session.command == "s")
+        session.ordering = session.ordering == kByChannels ? kByTimes : kByChannels;
     return Flow::kContinue;
 }
 
@@ -148,6 +175,7 @@ Flow RunCommand(Session& session, Console& console) {
     if (c == "nt") return Nudge(session, console);
     if (c == "st") return Scale(session, console);
     if (c == "av") return Adjust(session, console);
+    if (c == "ac") return AdjustChannels(session, console);
     if (c == "ps") return PrintToScreen(session, console);
     if (c == "pf") return PrintToFile(session, console);
     if (c == "cf") return ChangeFields(session, console);
@@ -155,77 +183,18 @@ Flow RunCommand(Session& session, Console& console) {
     return Flow::kContinue;
 }
 
-// Loads the file named on the command line; false when the program must end.
-bool Load(const std::string& path, Session& session, std::FILE* out) {
-    if (path.size() > kMaxFileNameLength) {
-        std::fprintf(out, "File name longer than %zu characters\n", kMaxFileNameLength);
-        PrintHelp(out);
-        return false;
-    }
-    std::vector<char> text;
-    ReadStatus status = ReadFile(path, text, out);
-    if (status == ReadStatus::kNotFound) PrintHelp(out);
-    if (status != ReadStatus::kRead) return false;
-    FaderModel& m = session.model;
-    ParseBuffer(text.data(), m.times, m.levels, m.ramps, m.counts, session.timeFields, m.header,
-                out);
-    return true;
-}
-
 }  // namespace
 
-void PrintUsage(std::FILE* out) {
-    PrintLines(out, {"Usage: ostrand [fader file [time fields]]", "",
-                     "Loads a fader file (default faders.txt) and offers a menu to nudge",
-                     "or scale its times, adjust its volumes, change the number of time",
-                     "fields (1, 2 or 3; default 3) or the ordering, and print or save it.",
-                     "", "  -h, --help   print this help and exit",
-                     "  --version    print the version line and exit", "",
-                     "The dialogue is described in docs/ostrand.md."});
-}
-
-bool HandleInfoOptions(int argc, const char* const* argv, std::FILE* out, int& status) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "-h" || arg == "--help") {
-            PrintUsage(out);
-        } else if (arg == "--version") {
-            std::fprintf(out, "%s\n", kVersionLine);
-        } else {
-            continue;
-        }
-        status = 0;
-        return true;
-    }
-    return false;
-}
-
-void PrintHelp(std::FILE* out) {
-    PrintLines(out, {"\nHelp:", "This program is used to adjust a file called faders.txt.",
-                     "This is a file that controls the Varnel program.",
-                     "\nYou can load in a different filename as the 1st argument.",
-                     "\nYou can set the time fields with the 2nd argument.",
-                     "1 = time in seconds", "2 = time in minutes and seconds",
-                     "3 = time in minutes, seconds and milliseconds. (default)",
-                     "You can change the fields after you have the correct fields to",
-                     "load the file initially.",
-                     "\nOnce the file is loaded correctly, you can scale times and volumes,",
-                     "nudge times, and change formatting.\n"});
-}
-
-int RunAdjuster(int argc, const char* const* argv, Console& console) {
-    int infoStatus = 0;
-    if (HandleInfoOptions(argc, argv, console.out, infoStatus)) return infoStatus;
+int RunDialogue(const CommandLine& commandLine, Console& console) {
     std::fprintf(console.out, "\n%s\n", kVersionLine);
-    // The tables are large; keep them off the stack.
+    // The model can be large; keep it off the stack.
     auto session = std::make_unique<Session>();
-    std::string path = argc > 1 ? argv[1] : "faders.txt";
-    if (argc > 2) {
-        long fields = ReadDecimalInteger(argv[2]);
-        session->timeFields = (fields >= 1 && fields <= 3) ? static_cast<int>(fields)
-                                                           : kMinutesSecondsMillis;
-    }
-    if (!Load(path, *session, console.out)) return 1;
+    session->path = FilePath(commandLine);
+    session->timeFields = TimeFieldsSetting(commandLine);
+    if (!LoadSession(*session, console.out, true)) return 1;
+    PrintLoadNotes(*session, console.out);
+    if (TimesMisread(*session))
+        std::fputs("Use 'cf' to set the time fields before saving\n", console.out);
     PrintEntryCounts(session->model, console.out);
 
     while (session->command != "x") {
@@ -236,6 +205,21 @@ int RunAdjuster(int argc, const char* const* argv, Console& console) {
     }
     std::fflush(console.out);
     return 0;
+}
+
+int RunAdjuster(int argc, const char* const* argv, Console& console) {
+    CommandLine commandLine = ParseCommandLine(argc, argv);
+    if (commandLine.help) {
+        PrintUsage(console.out);
+        return 0;
+    }
+    if (commandLine.version) {
+        std::fprintf(console.out, "%s\n", kVersionLine);
+        return 0;
+    }
+    InstallTemporaryCleanup();
+    if (commandLine.scripted) return RunScripted(commandLine, console);
+    return RunDialogue(commandLine, console);
 }
 
 }  // namespace ostrand

@@ -35,11 +35,11 @@ Answer ReadWord(Console& console, std::string& word, std::size_t maxLength) {
     return tooLong ? Answer::kTooLong : Answer::kValue;
 }
 
-Answer ReadFloat(Console& console, float& value) {
+Answer ReadNumber(Console& console, double& value) {
     std::string word;
     if (ReadWord(console, word, kNumberWordLength) == Answer::kEnd) return Answer::kEnd;
     char* end = nullptr;
-    float number = std::strtof(word.c_str(), &end);
+    double number = std::strtod(word.c_str(), &end);
     if (end == word.c_str() || !std::isfinite(number)) return Answer::kUnreadable;
     value = number;
     return Answer::kValue;

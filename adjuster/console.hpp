@@ -18,12 +18,13 @@ enum class Answer { kValue, kUnreadable, kTooLong, kEnd };
 // as kTooLong. kEnd when the input has ended before any word.
 Answer ReadWord(Console& console, std::string& word, std::size_t maxLength);
 
-// Reads one word and takes the number at its start as "%f" would (decimal,
-// hexadecimal, inf and nan spellings). Words without a number and non-finite
-// numbers are kUnreadable; the rest of the word is discarded.
-Answer ReadFloat(Console& console, float& value);
+// Reads one word and takes the number at its start as "%lf" would (decimal,
+// hexadecimal, inf and nan spellings), in double precision so that a typed
+// 0.1 stays 0.1. Words without a number and non-finite numbers are
+// kUnreadable; the rest of the word is discarded.
+Answer ReadNumber(Console& console, double& value);
 
-// As ReadFloat, for an integer written as "%i" reads it: decimal, hexadecimal
+// As ReadNumber, for an integer written as "%i" reads it: decimal, hexadecimal
 // with 0x, octal with a leading 0. Values beyond the int range saturate.
 Answer ReadInteger(Console& console, int& value);
 

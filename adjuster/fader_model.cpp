@@ -1,25 +1,24 @@
 #include "adjuster/fader_model.hpp"
 
-#include <cfloat>
-#include <cmath>
-
 namespace ostrand {
-
-float StoreFloat(double value) {
-    if (std::isnan(value)) return 0.0f;
-    if (value > FLT_MAX) return FLT_MAX;
-    if (value < -FLT_MAX) return -FLT_MAX;
-    return static_cast<float>(value);
-}
 
 std::string SlotLabel(int slot) {
     if (slot == kMasterSlot) return "M";
-    if (slot >= kFirstSubmixSlot) {
-        std::string label = std::to_string(slot - kMasterSlot);
-        label.insert(label.begin(), 'G');
-        return label;
-    }
-    return std::to_string(slot);
+    std::string label;
+    if (slot >= kFirstVcaSlot)
+        label.append("VCA").append(std::to_string(slot - kFirstVcaSlot));
+    else if (slot >= kFirstSubmixSlot)
+        label.append("G").append(std::to_string(slot - kMasterSlot));
+    else
+        label = std::to_string(slot);
+    return label;
+}
+
+int LevelEntryCount(const FaderModel& model, int slot) {
+    int count = 0;
+    for (const Entry& entry : model.rows[slot])
+        if (IsLevelEntry(entry)) ++count;
+    return count;
 }
 
 }  // namespace ostrand

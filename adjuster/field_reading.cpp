@@ -1,74 +1,109 @@
 #include "adjuster/field_reading.hpp"
 
 #include <cctype>
-#include <cfloat>
+#include <climits>
+#include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <string>
+
+#include "adjuster/fader_model.hpp"
 
 namespace ostrand {
 
-char* NextToken(Tokenizer& tokenizer, const char* delims) {
-    char* p = tokenizer.next;
-    if (p == nullptr) return nullptr;
-    p += std::strspn(p, delims);
-    if (*p == '\0') {
-        tokenizer.next = nullptr;
-        return nullptr;
+std::string_view WithoutLineEnd(std::string_view rawLine) {
+    if (!rawLine.empty() && rawLine.back() == '\n') rawLine.remove_suffix(1);
+    if (!rawLine.empty() && rawLine.back() == '\r') rawLine.remove_suffix(1);
+    return rawLine;
+}
+
+std::vector<std::string> LineFields(std::string_view line) {
+    std::vector<std::string> fields;
+    std::string field;
+    for (char c : line) {
+        if (c == ' ') continue;  // the mixer deletes every space before reading
+        if (c == '\t') {
+            if (!field.empty()) fields.push_back(std::move(field));
+            field.clear();
+        } else {
+            field += c;
+        }
     }
-    char* end = p + std::strcspn(p, delims);
-    if (*end == '\0') {
-        tokenizer.next = nullptr;
-    } else {
-        *end = '\0';
-        tokenizer.next = end + 1;
-    }
-    return p;
+    if (!field.empty()) fields.push_back(std::move(field));
+    return fields;
 }
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+struct KeywordName {
+    const char* name;
+    Keyword keyword;
+};
 
-// Length of the plain decimal number at the start of `s`, 0 when none.
-std::size_t DecimalPrefix(const char* s) {
-    std::size_t i = 0;
-    if (s[i] == '+' || s[i] == '-') ++i;
-    std::size_t digits = 0;
-    while (IsDigit(s[i])) ++i, ++digits;
-    if (s[i] == '.') {
-        ++i;
-        while (IsDigit(s[i])) ++i, ++digits;
-    }
-    if (digits == 0) return 0;
-    if (s[i] == 'e' || s[i] == 'E') {
-        std::size_t j = i + 1;
-        if (s[j] == '+' || s[j] == '-') ++j;
-        if (IsDigit(s[j])) {
-            while (IsDigit(s[j])) ++j;
-            i = j;
-        }
-    }
-    return i;
-}
+constexpr KeywordName kKeywords[] = {
+    {"end", Keyword::kEnd},      {"t", Keyword::kTime},      {"inc", Keyword::kInc},
+    {"v", Keyword::kLevel},      {"vca", Keyword::kVca},     {"rmp", Keyword::kRamp},
+    {"ofs", Keyword::kOffset},   {"shape", Keyword::kShape}, {"p", Keyword::kPan},
+    {"pol", Keyword::kPolarity},
+};
+
+// The mixer's slots for the numbered designators: 0 master, 1..127 channels,
+// 128..135 submixes.
+constexpr int kMixerLastSlot = 135;
+constexpr int kMixerSubmixBase = 127;
 
 }  // namespace
 
-double ReadDecimal(const char* field) {
-    if (field == nullptr) return 0.0;
-    while (std::isspace(static_cast<unsigned char>(*field))) ++field;
-    std::size_t length = DecimalPrefix(field);
-    if (length == 0) return 0.0;
-    std::string number(field, length);
-    double value = std::strtod(number.c_str(), nullptr);
-    if (value > FLT_MAX) return FLT_MAX;
-    if (value < -FLT_MAX) return -FLT_MAX;
+Keyword FindKeyword(const std::vector<std::string>& fields, std::size_t& index) {
+    for (index = 0; index < fields.size(); ++index)
+        for (const KeywordName& k : kKeywords)
+            if (fields[index] == k.name) return k.keyword;
+    return Keyword::kNone;
+}
+
+std::string_view FieldAt(const std::vector<std::string>& fields, std::size_t index) {
+    return index < fields.size() ? std::string_view(fields[index]) : std::string_view();
+}
+
+double ReadDecimal(std::string_view field) {
+    std::string s(field);
+    const char* p = s.c_str();
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v') ++p;
+    const char* q = p;
+    if (*q == '+' || *q == '-') ++q;
+    // Only a digit or a point may start a number: "nan" and "inf" read as 0.
+    if (!(std::isdigit(static_cast<unsigned char>(*q)) || *q == '.')) return 0.0;
+    char* end = nullptr;
+    double value = std::strtod(p, &end);
+    if (end == p || !std::isfinite(value)) return 0.0;
     return value;
 }
 
-long ReadDecimalInteger(const char* field) {
-    if (field == nullptr) return 0;
-    return std::strtol(field, nullptr, 10);
+long ReadDecimalInteger(std::string_view field) {
+    std::string s(field);
+    long long value = std::strtoll(s.c_str(), nullptr, 10);
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<long>(value);
+}
+
+int DesignatorSlot(const std::vector<std::string>& fields, std::size_t index, std::size_t& used) {
+    std::string_view designator = FieldAt(fields, index);
+    used = 1;
+    long long slot = 0;
+    if (designator == "G") {
+        slot = kMixerSubmixBase;
+        designator = FieldAt(fields, index + 1);
+        used = 2;
+    }
+    if (designator == "M") return kMasterSlot;
+    slot += ReadDecimalInteger(designator);
+    if (slot < 0 || slot > kMixerLastSlot) slot = kMixerLastSlot;
+    if (slot > kMixerSubmixBase) return static_cast<int>(kMasterSlot + (slot - kMixerSubmixBase));
+    return static_cast<int>(slot);
+}
+
+int VcaSlot(std::string_view field) {
+    long number = ReadDecimalInteger(field);
+    return kFirstVcaSlot + ((number >= 1 && number <= 8) ? static_cast<int>(number) : 0);
 }
 
 }  // namespace ostrand

@@ -1,28 +1,59 @@
-// Splitting the file text into fields and reading numbers from them.
+// Reading a fader-file line the way the mixer reads it: its fields, its
+// keyword, its numbers and its fader designator.
 #pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace ostrand {
 
-constexpr const char* kFieldDelims = "\t\n";
-constexpr const char* kTabDelim = "\t";
-constexpr const char* kLineDelim = "\n";
+// The line without its line end: the newline and one carriage return before it.
+std::string_view WithoutLineEnd(std::string_view rawLine);
 
-// Cuts the text in place, like the classic destructive tokenizer: each call
-// skips leading delimiters, ends the field at the next delimiter (which is
-// overwritten with NUL) and resumes after it. The state is the caller's.
-struct Tokenizer {
-    char* next = nullptr;  // unread text; nullptr once exhausted
+// The fields of a line (without its line end): spaces deleted, split at
+// tabs, empty fields skipped.
+std::vector<std::string> LineFields(std::string_view line);
+
+// The keywords that matter to the adjuster: the time-entry lines and "end".
+enum class Keyword {
+    kNone,
+    kEnd,
+    kTime,
+    kInc,
+    kLevel,
+    kVca,
+    kRamp,
+    kOffset,
+    kShape,
+    kPan,
+    kPolarity
 };
 
-// Returns the next field, or nullptr at the end of the text.
-char* NextToken(Tokenizer& tokenizer, const char* delims);
+// The first field of `fields` that is one of the keywords above, like the
+// mixer's ordered pass finds it; `index` is its position (fields.size() for
+// kNone).
+Keyword FindKeyword(const std::vector<std::string>& fields, std::size_t& index);
 
-// Leading decimal number of a field (digits, point, exponent only), 0 when
-// there is none or the field is missing; kept within the float range.
-double ReadDecimal(const char* field);
+// The field at `index`, or an empty one past the end.
+std::string_view FieldAt(const std::vector<std::string>& fields, std::size_t index);
 
-// Leading decimal integer of a field, 0 when there is none; saturates at the
-// long range so out-of-range numbers stay out of range.
-long ReadDecimalInteger(const char* field);
+// A fractional number as the mixer reads it: a decimal (or hexadecimal)
+// number at the start of the field after an optional sign; anything else,
+// and anything that does not fit a double, reads as 0.
+double ReadDecimal(std::string_view field);
+
+// A base-10 integer at the start of the field, held within the int range;
+// 0 when there is none.
+long ReadDecimalInteger(std::string_view field);
+
+// The slot a fader designator reaches, starting at fields[index]: a number,
+// "M", or "G" and a number in the next field. `used` is the number of fields
+// it takes. Numbers are resolved the mixer's way (128 to 135 are submixes,
+// anything beyond lands on submix 8).
+int DesignatorSlot(const std::vector<std::string>& fields, std::size_t index, std::size_t& used);
+
+// The slot of a "vca" line's number.
+int VcaSlot(std::string_view field);
 
 }  // namespace ostrand

@@ -1,4 +1,8 @@
-// Writing the entries back as fader-file text.
+// Writing the model back as fader-file text. Both layouts write the kept
+// lines first (the lines above the first "t" line, then the position-free
+// lines found later, in file order), then the entries that stood above every
+// "t" line (without a time line), then the timed entries, and last the "end"
+// line, the unattached lines and whatever followed "end".
 #pragma once
 
 #include <string>
@@ -7,27 +11,26 @@
 
 namespace ostrand {
 
-// Whole minutes and remaining seconds of a time. Times below 60 s (negative
-// ones too) give 0 minutes and the time itself; larger ones are split by a
-// floor division, so even huge times split at once.
-void SplitMinutes(double time, double& minutes, double& seconds);
+// Appends the "t" line of a time in the layout of `timeFields`, with the
+// layout's decimals: "\nt\t...\n".
+void AppendTimeLine(std::string& text, double time, int timeFields);
 
-// Appends the "t" line of a time in the layout of `timeFields`.
-void AppendTimeLine(std::string& text, float time, int timeFields);
+// The fields of an entry's "t" line. A time nobody edited, written with the
+// count it was read with, keeps its line's values: the layout's fields when
+// they read the same, otherwise the fields as written (bars and beats, or
+// seconds beyond 59, stay as they were).
+std::string EntryTimeFields(const FaderModel& model, const Entry& entry, int timeFields);
 
-// Appends the "v" line of an entry of `slot` and its "rmp" line when the ramp
-// is not 0. Master and submix entries keep their "M" and "G" designators.
-void AppendLevelLines(std::string& text, int slot, float level, float ramp);
+// Appends an entry's lines: "v" or "vca" with the level, then its "ofs",
+// "shape" and "rmp" lines; "p" and "pol" lines as written.
+void AppendEntryLines(std::string& text, const FaderModel& model, const Entry& entry);
 
-// Ordered by channels: every entry is a block of its own.
-void Format1(const EntryTable& times, const EntryTable& levels, const EntryTable& ramps,
-             const EntryCounts& counts, std::string& text, int timeFields,
-             const std::string& header);
+// Format1, ordered by channel: the slots in order, each entry of a slot as a
+// block of its own (blank line, time line, entry lines, blank line).
+void Format1(const FaderModel& model, std::string& text, int timeFields);
 
-// Ordered by times: one time line per distinct time, in increasing order,
-// followed by the level lines of all entries at that time in slot order.
-void Format2(const EntryTable& times, const EntryTable& levels, const EntryTable& ramps,
-             const EntryCounts& counts, std::string& text, int timeFields,
-             const std::string& header);
+// Format2, ordered by time: one time line per distinct time, in increasing
+// order, followed by the lines of all entries at that time in slot order.
+void Format2(const FaderModel& model, std::string& text, int timeFields);
 
 }  // namespace ostrand

@@ -1,23 +1,40 @@
-// Edits applied to every stored entry of every fader, in slot order.
+// Edits applied to every entry of every fader, in slot order. Each edit
+// checks all its results first and changes nothing when one of them would
+// leave the range the mixer can use.
 #pragma once
+
+#include <string>
 
 #include "adjuster/fader_model.hpp"
 
 namespace ostrand {
 
+constexpr double kLatestTime = 1e7;       // seconds; times lie in [0, kLatestTime]
+constexpr double kLoudestLevel = 1000.0;  // dB; levels lie in [-kLoudestLevel, kLoudestLevel]
+
+struct EditOutcome {
+    bool refused = false;
+    std::string reason;  // why, when refused
+    int entries = 0;     // entries the edit applied to
+    int ramps = 0;       // ramps and offsets it applied to (scaling only)
+};
+
 // The largest entry time, starting from 0 (so never below 0).
-float FindMax(const EntryTable& times, const EntryCounts& counts);
+double FindMax(const FaderModel& model);
 
 // The smallest entry time, starting from `start`.
-float FindMin(const EntryTable& times, const EntryCounts& counts, float start);
+double FindMin(const FaderModel& model, double start);
 
-// Every time += d (ramps unchanged).
-void MoveTimes(EntryTable& times, const EntryCounts& counts, double d);
+// Every time += d (ramps and offsets unchanged).
+EditOutcome MoveTimes(FaderModel& model, double d);
 
-// Every time and every ramp *= k. The caller checks the range of k.
-void ScaleTimes(EntryTable& times, EntryTable& ramps, const EntryCounts& counts, double k);
+// Every time, ramp and offset *= k. The caller checks the range of k.
+EditOutcome ScaleTimes(FaderModel& model, double k);
 
-// Every level += g (dB).
-void AdjustVolumes(EntryTable& levels, const EntryCounts& counts, double g);
+// Every level of every fader ("v" and "vca" entries) += g dB.
+EditOutcome AdjustVolumes(FaderModel& model, double g);
+
+// Every level of a channel fader (not the master, submixes or VCAs) += g dB.
+EditOutcome AdjustChannelVolumes(FaderModel& model, double g);
 
 }  // namespace ostrand

@@ -4,31 +4,30 @@
 
 namespace ostrand {
 
-ReadStatus ReadFile(const std::string& path, std::vector<char>& text, std::FILE* out) {
-    std::FILE* file = std::fopen(path.c_str(), "r");
+ReadStatus ReadFile(const std::string& path, std::string& text, std::FILE* out) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         std::fprintf(out, "File %s not found\n", path.c_str());
         return ReadStatus::kNotFound;
     }
     // Read in chunks rather than trusting a seek, so pipes work too, and stop
-    // as soon as the text could not hold the file.
+    // as soon as the file is known to be too large.
     text.clear();
-    char chunk[4096];
+    char chunk[65536];
     std::size_t got;
     bool tooLarge = false;
     while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        if (text.size() + got > kTextCapacity - 1) {
+        if (text.size() + got > kMaxFileSize) {
             tooLarge = true;
             break;
         }
-        text.insert(text.end(), chunk, chunk + got);
+        text.append(chunk, got);
     }
     bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    text.push_back('\0');
     if (tooLarge) {
-        std::fprintf(out, "File %s is larger than %zu bytes and cannot be loaded\n", path.c_str(),
-                     kTextCapacity - 1);
+        std::fprintf(out, "File %s is larger than 16 MiB (%zu bytes) and cannot be loaded\n",
+                     path.c_str(), kMaxFileSize);
         return ReadStatus::kTooLarge;
     }
     if (failed) {

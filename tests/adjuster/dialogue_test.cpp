@@ -15,8 +15,12 @@ const char* kBanner = "\nOstrand 1.0\n";
 
 const char* kMenuLines =
     "'nt' to nudge times\n'st' to scale times\n'av' to adjust volumes\n"
-    "'ps' to print to screen\n'pf' to print to file\n"
+    "'ac' to adjust channel volumes\n'ps' to print to screen\n'pf' to print to file\n"
     "'cf' to change number of time fields\n'co' to change ordering mode\n'x' to exit\n";
+
+const char* kEveryFader =
+    "Enter change in dB (every fader: channels, submixes, VCAs and the master)\n";
+const char* kChannelFaders = "Enter change in dB (channel faders only)\n";
 
 std::string Menu(const std::string& first, const std::string& last) {
     return "\nFirst time at " + first + "\nLast time at  " + last + "\n\n" + kMenuLines;
@@ -31,11 +35,17 @@ const char* kFaders =
 const char* kEntries = "\nEntries:\nch 1:  1\nch 3:  1\nch M:  1\nch G2:  1\n";
 
 const char* kByTimes3 =
-    "begin\n\n"
-    "\nt\t0\t1\t500\nv\t1\t-3.00\nrmp\t2.000\nv\t3\t-6.00\n"
-    "\nt\t1\t2\t500\nv\tM\t-1.00\nv\tG\t2\t-4.50\n";
+    "begin\nsong\n\n"
+    "t\t0\t1\t500\nv\t1\t-3.00\nrmp\t2.000\nv\t3\t-6.00\n"
+    "\nt\t1\t2\t500\nv\tM\t-1.00\nv\tG\t2\t-4.50\n"
+    "end\n";
 
 std::string Screen(const std::string& text) { return "\n" + text + "\n"; }
+
+std::string Ask(const std::string& name) {
+    return "The file already exists!\nThe old file will be kept as " + name +
+           ".bak\nType 'o' to overwrite or any other key to cancel\n";
+}
 
 struct Session {
     testsupport::TempDir dir;
@@ -58,30 +68,34 @@ TEST(Dialogue, LoadAndPrintTwice) {
 
 TEST(Dialogue, NudgeScaleAndAdjust) {
     Session s;
-    auto r = s.Run("nt\n1.5\nst\n0.0005\nst\n2000\nst\n2\nav\n-3\nnt\n-10\nps\nx\n");
+    auto r = s.Run("nt\n1.5\nst\n0.0005\nst\n2000\nst\n2\nav\n-3\nac\n-1\nnt\n-10\nps\nx\n");
     EXPECT_EQ(r.status, 0);
-    // After +1.5 s: 3 and 64; x2: 6 and 128 (ramp 4); -3 dB; -10 s: -4 and 118.
+    // After +1.5 s: 3 and 64; x2: 6 and 128 (ramp 4); -3 dB everywhere, -1 dB on
+    // the channels; -10 s would make a time negative and is refused.
     const std::string text =
-        "begin\n\n"
-        "\nt\t0\t-4\t0\nv\t1\t-6.00\nrmp\t4.000\nv\t3\t-9.00\n"
-        "\nt\t1\t58\t0\nv\tM\t-4.00\nv\tG\t2\t-7.50\n";
+        "begin\nsong\n\n"
+        "t\t0\t6\t0\nv\t1\t-7.00\nrmp\t4.000\nv\t3\t-10.00\n"
+        "\nt\t2\t8\t0\nv\tM\t-4.00\nv\tG\t2\t-7.50\n"
+        "end\n";
     EXPECT_EQ(r.output, kBanner + std::string(kEntries) + Menu("1.500", "62.500") +
                             "Enter nudge amount in seconds\n" + Menu("3.000", "64.000") +
                             "Enter scale factor (0.001 to 1000)\n" + Menu("3.000", "64.000") +
                             "Enter scale factor (0.001 to 1000)\n" + Menu("3.000", "64.000") +
                             "Enter scale factor (0.001 to 1000)\n" + Menu("6.000", "128.000") +
-                            "Enter change in dB\n" + Menu("6.000", "128.000") +
-                            "Enter nudge amount in seconds\n" + Menu("-4.000", "118.000") +
-                            Screen(text) + Menu("-4.000", "118.000"));
+                            kEveryFader + Menu("6.000", "128.000") + kChannelFaders +
+                            Menu("6.000", "128.000") + "Enter nudge amount in seconds\n" +
+                            "Refused: a time would become -4.000 s; times must lie between 0 "
+                            "and 10000000 s.\n" +
+                            Menu("6.000", "128.000") + Screen(text) + Menu("6.000", "128.000"));
 }
 
 TEST(Dialogue, UnreadableNumbersChangeNothing) {
     Session s;
-    auto r = s.Run("nt\nabc\nav\ninf\nst\nnan\ncf\nzz\nps\nx\n");
+    auto r = s.Run("nt\nabc\nav\ninf\nac\nx1\nst\nnan\ncf\nzz\nps\nx\n");
     EXPECT_EQ(r.status, 0);
     std::string menu = Menu("1.500", "62.500");
     EXPECT_EQ(r.output, kBanner + std::string(kEntries) + menu + "Enter nudge amount in seconds\n" +
-                            menu + "Enter change in dB\n" + menu +
+                            menu + kEveryFader + menu + kChannelFaders + menu +
                             "Enter scale factor (0.001 to 1000)\n" + menu +
                             "Currently using 3 time fields\nEnter new value (1-3)\n" + menu +
                             Screen(kByTimes3) + menu);
@@ -97,19 +111,22 @@ TEST(Dialogue, TimeFieldsAndOrdering) {
         return "Currently using " + std::to_string(f) + " time fields\nEnter new value (1-3)\n";
     };
     const char* byTimes2 =
-        "begin\n\n"
-        "\nt\t0\t1.500\nv\t1\t-3.00\nrmp\t2.000\nv\t3\t-6.00\n"
-        "\nt\t1\t2.500\nv\tM\t-1.00\nv\tG\t2\t-4.50\n";
+        "begin\nsong\n\n"
+        "t\t0\t1.500\nv\t1\t-3.00\nrmp\t2.000\nv\t3\t-6.00\n"
+        "\nt\t1\t2.500\nv\tM\t-1.00\nv\tG\t2\t-4.50\n"
+        "end\n";
     const char* byChannels1 =
-        "begin\n\n"
-        "\nt\t1.500\nv\t1\t-3.00\nrmp\t2.000\n\n"
+        "begin\nsong\n\n"
+        "t\t1.500\nv\t1\t-3.00\nrmp\t2.000\n\n"
         "\nt\t1.500\nv\t3\t-6.00\n\n"
         "\nt\t62.500\nv\tM\t-1.00\n\n"
-        "\nt\t62.500\nv\tG\t2\t-4.50\n\n";
+        "\nt\t62.500\nv\tG\t2\t-4.50\n\n"
+        "end\n";
     const char* byTimes1 =
-        "begin\n\n"
-        "\nt\t1.500\nv\t1\t-3.00\nrmp\t2.000\nv\t3\t-6.00\n"
-        "\nt\t62.500\nv\tM\t-1.00\nv\tG\t2\t-4.50\n";
+        "begin\nsong\n\n"
+        "t\t1.500\nv\t1\t-3.00\nrmp\t2.000\nv\t3\t-6.00\n"
+        "\nt\t62.500\nv\tM\t-1.00\nv\tG\t2\t-4.50\n"
+        "end\n";
     const std::string toChannels =
         "Currently ordered by times\nEnter 's' to switch to ordering by channels\n"
         "Enter 'k' to keep ordering by times\n";
@@ -127,32 +144,26 @@ TEST(Dialogue, SaveRefuseAndOverwrite) {
     auto r = s.Run("pf\nout.txt\nav\n1\npf\nout.txt\nok\npf\nout.txt\no\nx\n");
     EXPECT_EQ(r.status, 0);
     std::string menu = Menu("1.500", "62.500");
-    const std::string ask =
-        "Enter filename\nThe file already exists!\n"
-        "Type 'o' to overwrite or any other key to cancel\n";
-    EXPECT_EQ(r.output, kBanner + std::string(kEntries) + menu + "Enter filename\nWrite complete\n" +
-                            menu + "Enter change in dB\n" + menu + ask + menu + ask +
-                            "Write complete\n" + menu);
+    const std::string ask = "Enter filename\n" + Ask("out.txt");
+    EXPECT_EQ(r.output, kBanner + std::string(kEntries) + menu +
+                            "Enter filename\nWrite complete\n" + menu + kEveryFader + menu + ask +
+                            menu + ask + "Write complete\n" + menu);
     EXPECT_EQ(ReadFile(s.dir.file("out.txt")),
-              "begin\n\n"
-              "\nt\t0\t1\t500\nv\t1\t-2.00\nrmp\t2.000\nv\t3\t-5.00\n"
-              "\nt\t1\t2\t500\nv\tM\t0.00\nv\tG\t2\t-3.50\n");
-    EXPECT_FALSE(FileExists(s.dir.file("out.txt.bak")));
+              "begin\nsong\n\n"
+              "t\t0\t1\t500\nv\t1\t-2.00\nrmp\t2.000\nv\t3\t-5.00\n"
+              "\nt\t1\t2\t500\nv\tM\t0.00\nv\tG\t2\t-3.50\n"
+              "end\n");
+    EXPECT_EQ(ReadFile(s.dir.file("out.txt.bak")), kByTimes3);
     EXPECT_EQ(ReadFile(s.dir.file("faders.txt")), kFaders);
 }
 
-TEST(Dialogue, OverwritingTheSourceKeepsItsOtherLines) {
+TEST(Dialogue, OverwritingTheSourceKeepsACopy) {
     Session s;
     auto r = s.Run("pf\nfaders.txt\no\nx\n");
     EXPECT_EQ(r.status, 0);
     std::string menu = Menu("1.500", "62.500");
-    EXPECT_EQ(r.output, kBanner + std::string(kEntries) + menu +
-                            "Enter filename\nThe file already exists!\n"
-                            "It holds 2 lines that this program does not keep (pans, routing, "
-                            "effects, ...); the old file will be kept as faders.txt.bak\n"
-                            "Type 'o' to overwrite or any other key to cancel\n"
-                            "Write complete\n" +
-                            menu);
+    EXPECT_EQ(r.output, kBanner + std::string(kEntries) + menu + "Enter filename\n" +
+                            Ask("faders.txt") + "Write complete\n" + menu);
     EXPECT_EQ(ReadFile(s.dir.file("faders.txt")), kByTimes3);
     EXPECT_EQ(ReadFile(s.dir.file("faders.txt.bak")), kFaders);
 }
@@ -160,23 +171,20 @@ TEST(Dialogue, OverwritingTheSourceKeepsItsOtherLines) {
 TEST(Dialogue, EndOfInputAtEachPromptEndsQuietly) {
     struct Case {
         const char* input;
-        const char* tail;  // what the program printed after the last menu
+        std::string tail;  // what the program printed after the last menu
     };
     const Case cases[] = {
         {"", ""},
         {"nt\n", "Enter nudge amount in seconds\n"},
         {"st\n", "Enter scale factor (0.001 to 1000)\n"},
-        {"av\n", "Enter change in dB\n"},
+        {"av\n", kEveryFader},
+        {"ac\n", kChannelFaders},
         {"cf\n", "Currently using 3 time fields\nEnter new value (1-3)\n"},
         {"co\n",
          "Currently ordered by times\nEnter 's' to switch to ordering by channels\n"
          "Enter 'k' to keep ordering by times\n"},
         {"pf\n", "Enter filename\n"},
-        {"pf\nfaders.txt\n",
-         "Enter filename\nThe file already exists!\n"
-         "It holds 2 lines that this program does not keep (pans, routing, effects, ...); the "
-         "old file will be kept as faders.txt.bak\n"
-         "Type 'o' to overwrite or any other key to cancel\n"},
+        {"pf\nfaders.txt\n", "Enter filename\n" + Ask("faders.txt")},
     };
     for (const Case& c : cases) {
         Session s;
@@ -214,16 +222,74 @@ TEST(Dialogue, TimeFieldArgumentAndOtherFile) {
     WriteFile(s.dir.file("one.txt"), "begin\nt\t1\t2\t500\nv\t9\t-1\n");
     auto r = s.Run("x\n", {"one.txt", "1"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.output, kBanner + std::string("\nEntries:\nch 9:  1\n") + Menu("1.000", "1.000"));
+    EXPECT_EQ(r.output, kBanner +
+                            std::string("The t lines of one.txt have 3 time fields, but 1 is in "
+                                        "use: the times would be misread\n"
+                                        "Use 'cf' to set the time fields before saving\n") +
+                            "\nEntries:\nch 9:  1\n" + Menu("1.000", "1.000"));
     auto bad = s.Run("x\n", {"one.txt", "5"});  // not 1 to 3: three fields
-    EXPECT_EQ(bad.output, kBanner + std::string("\nEntries:\nch 9:  1\n") + Menu("62.500", "62.500"));
+    EXPECT_EQ(bad.output,
+              kBanner + std::string("\nEntries:\nch 9:  1\n") + Menu("62.500", "62.500"));
+}
+
+TEST(Dialogue, MisreadTimesAskFirst) {
+    const char* oneField = "begin\nsong\nt\t62.5\nv\t9\t-1\nend\n";
+    const std::string misread =
+        "The t lines of faders.txt have 1 time field, but 3 are in use: the times would be "
+        "misread\n";
+    const std::string hint = "Use 'cf' to set the time fields before saving\n";
+    const std::string question =
+        "Type 'o' to use the times as read, or any other key to cancel ('cf' sets the time "
+        "fields)\n";
+    // A save is refused until the count matches; "cf" reads the times again.
+    Session s(oneField);
+    auto r = s.Run("pf\nx.txt\nnt\nn\ncf\n1\npf\nout.txt\nx\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, kBanner + misread + hint + "\nEntries:\nch 9:  1\n" +
+                            Menu("3750.000", "3750.000") + misread + question +
+                            Menu("3750.000", "3750.000") + misread + question +
+                            Menu("3750.000", "3750.000") +
+                            "Currently using 3 time fields\nEnter new value (1-3)\n"
+                            "The times were read again with 1 time field\n" +
+                            Menu("62.500", "62.500") + "Enter filename\nWrite complete\n" +
+                            Menu("62.500", "62.500"));
+    EXPECT_FALSE(FileExists(s.dir.file("x.txt")));
+    EXPECT_EQ(ReadFile(s.dir.file("out.txt")), "begin\nsong\n\nt\t62.500\nv\t9\t-1.00\nend\n");
+    // Or the user accepts the times as read, once.
+    Session o(oneField);
+    auto accepted = o.Run("av\n1\nnt\no\n1\npf\nout.txt\nx\n");
+    EXPECT_EQ(accepted.output,
+              kBanner + misread + hint + "\nEntries:\nch 9:  1\n" + Menu("3750.000", "3750.000") +
+                  kEveryFader + Menu("3750.000", "3750.000") + misread + question +
+                  "Enter nudge amount in seconds\n" + Menu("3751.000", "3751.000") +
+                  "Enter filename\nWrite complete\n" + Menu("3751.000", "3751.000"));
+    EXPECT_EQ(ReadFile(o.dir.file("out.txt")), "begin\nsong\n\nt\t62\t31\t0\nv\t9\t0.00\nend\n");
+}
+
+TEST(Dialogue, TempoMapAsksBeforeMovingTimes) {
+    Session s("begin\nsong\ntmap\t120\t4\t8\nt\t2\t1\t0\nv\t1\t0\nend\n");
+    auto r = s.Run("nt\nk\nst\no\n2\nnt\n1\nps\nx\n");
+    EXPECT_EQ(r.status, 0);
+    const std::string question =
+        "The t lines may count bars and beats, which a nudge or scale treats as minutes and "
+        "seconds\nType 'o' to go on or any other key to cancel\n";
+    EXPECT_EQ(r.output,
+              kBanner +
+                  std::string("The file has a tempo map (tmap lines): its t lines may "
+                              "count bars, beats and ticks\n") +
+                  "\nEntries:\nch 1:  1\n" + Menu("121.000", "121.000") + question +
+                  Menu("121.000", "121.000") + question + "Enter scale factor (0.001 to 1000)\n" +
+                  Menu("242.000", "242.000") + "Enter nudge amount in seconds\n" +
+                  Menu("243.000", "243.000") +
+                  Screen("begin\nsong\ntmap\t120\t4\t8\n\nt\t4\t3\t0\nv\t1\t0.00\nend\n") +
+                  Menu("243.000", "243.000"));
 }
 
 TEST(Dialogue, EmptyAndNegativeFiles) {
     Session empty("begin\nend\n");
     auto r = empty.Run("ps\nx\n");
     EXPECT_EQ(r.output, kBanner + std::string("\nEntries:\n") + Menu("0.000", "0.000") +
-                            "\nbegin\n\n\n" + Menu("0.000", "0.000"));
+                            "\nbegin\nend\n\n" + Menu("0.000", "0.000"));
     Session negative("begin\nt\t-3\nv\t1\t0\n");
     auto n = negative.Run("x\n", {"faders.txt", "1"});
     EXPECT_EQ(n.output, kBanner + std::string("\nEntries:\nch 1:  1\n") + Menu("-3.000", "0.000"));

@@ -3,128 +3,194 @@
 #include <cmath>
 
 #include "adjuster/formats.hpp"
+#include "adjuster/number_text.hpp"
+#include "adjuster/operations.hpp"
 #include "model_helpers.hpp"
 
 using namespace ostrand;
+using adjustertest::ByChannels;
+using adjustertest::ByTimes;
 using adjustertest::Parse;
 
 namespace {
 
-struct LineCase {
-    float time;
-    int fields;
-    const char* expected;
-};
-
-std::string TimeLine(float time, int fields) {
+std::string TimeLineOf(double time, int fields) {
     std::string text;
     AppendTimeLine(text, time, fields);
-    return text;
-}
-
-std::string ByChannels(const FaderModel& m, int fields) {
-    std::string text = "stale";
-    Format1(m.times, m.levels, m.ramps, m.counts, text, fields, m.header);
-    return text;
-}
-
-std::string ByTimes(const FaderModel& m, int fields) {
-    std::string text = "stale";
-    Format2(m.times, m.levels, m.ramps, m.counts, text, fields, m.header);
     return text;
 }
 
 }  // namespace
 
 TEST(TimeLine, Layouts) {
+    struct LineCase {
+        float time;
+        int fields;
+        const char* expected;
+    };
     const LineCase cases[] = {
         {125.5f, 1, "\nt\t125.500\n"},
         {125.5f, 2, "\nt\t2\t5.500\n"},
         {125.5f, 3, "\nt\t2\t5\t500\n"},
-        {59.9996f, 3, "\nt\t0\t59\t1000\n"},  // milliseconds round up
+        {59.9996f, 3, "\nt\t0\t59\t1000\n"},  // milliseconds round up in the plain layout
         {0.0005f, 1, "\nt\t0.001\n"},         // 0.0005f lies just above 0.0005
         {60.0f, 2, "\nt\t1\t0.000\n"},
         {-2.0f, 1, "\nt\t-2.000\n"},
-        {-2.0f, 2, "\nt\t0\t-2.000\n"},       // below 60: no minutes
+        {-2.0f, 2, "\nt\t0\t-2.000\n"},  // below 60: no minutes
         {-2.5f, 3, "\nt\t0\t-2\t-500\n"},
         {3600.25f, 3, "\nt\t60\t0\t250\n"},
         {6e9f, 2, "\nt\t100000000\t0.000\n"},  // huge times split at once
     };
     for (const LineCase& c : cases)
-        EXPECT_EQ(TimeLine(c.time, c.fields), c.expected) << c.time << " fields " << c.fields;
+        EXPECT_EQ(TimeLineOf(c.time, c.fields), c.expected) << c.time << " fields " << c.fields;
 }
 
-TEST(LevelLines, DesignatorsAndRamps) {
-    std::string text;
-    AppendLevelLines(text, 0, -3.0f, 0.0f);
-    AppendLevelLines(text, 12, 1.005f, 2.5f);
-    AppendLevelLines(text, kMasterSlot, -1.5f, 0.0f);
-    AppendLevelLines(text, kMasterSlot + 8, -144.0f, 0.0005f);
-    EXPECT_EQ(text,
-              "v\t0\t-3.00\n"
-              "v\t12\t1.00\nrmp\t2.500\n"  // 1.005f lies just below 1.005
-              "v\tM\t-1.50\n"
-              "v\tG\t8\t-144.00\nrmp\t0.001\n");
+TEST(TimeLine, HugeTimesSplitWithoutLooping) {
+    // 1e30 s is far beyond any minute count a loop could reach.
+    std::string line = TimeLineOf(1e30, 3);
+    EXPECT_EQ(line.rfind("\nt\t", 0), 0u);
+    double minutes = 0, seconds = 0;
+    SplitMinutes(1e30, minutes, seconds);
+    EXPECT_GE(seconds, 0.0);
+    EXPECT_LT(seconds, 60.0);
+    EXPECT_EQ(minutes, std::floor(1e30 / 60.0));
 }
 
-TEST(Formats, TwoChannelsAtOneTime) {
-    auto m = Parse("begin\nt\t0\t4\t0\nv\t3\t-6\nv\t1\t-2\nrmp\t1\n", 3);
+TEST(NumberText, LayoutDecimalsOrWhatReadsBack) {
+    struct Case {
+        double value;
+        int decimals;
+        bool edited;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {-3.0, 2, false, "-3.00"},
+        {-3.1, 2, false, "-3.10"},
+        {-3.125, 2, false, "-3.125"},  // more decimals rather than a rounded level
+        {0.1 + 0.2, 2, false, "0.30000000000000004"},
+        {0.1 + 0.2, 2, true, "0.30"},  // an edit's rounding noise is not kept
+        {2.0, 3, false, "2.000"},
+        {1.0 / 3.0, 3, true, "0.333333333333"},
+        {1e-20, 2, false, "9.9999999999999995e-21"},  // an exponent, seventeen digits
+    };
+    for (const Case& c : cases) {
+        std::string text = NumberText(c.value, c.decimals, c.edited);
+        EXPECT_EQ(text, c.expected) << c.value;
+    }
+}
+
+TEST(TimeFieldsFor, ReadsBackAsTheTime) {
+    struct Case {
+        double time;
+        int fields;
+        bool edited;
+        const char* expected;
+    };
+    const double clock = 59.0 + static_cast<double>(999.6f) / 1000.0;  // "0 59 999.6" as read
+    const Case cases[] = {
+        {62.5, 3, false, "1\t2\t500"},
+        {clock, 3, false, "0\t59\t999.6"},
+        {1.5 + 2.0001, 3, true, "0\t3\t500.1"},
+        {1.6, 1, true, "1.600"},  // one field is read in single precision: the closest
+        {static_cast<double>(1.2345678f), 1, false, "1.2345678"},
+        {125.25, 2, false, "2\t5.250"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TimeFieldsFor(c.time, c.fields, c.edited), c.expected) << c.time;
+}
+
+TEST(Formats, BothLayouts) {
+    auto m = Parse(
+        "begin\nt\t0\t4\t0\nv\t3\t-6\nv\t1\t-2\nrmp\t1\nt\t0\t9\t0\np\t1\t20\nvca\t2\t-1\n", 3);
     EXPECT_EQ(ByTimes(*m, 3),
-              "begin\n\n"
-              "\nt\t0\t4\t0\nv\t1\t-2.00\nrmp\t1.000\nv\t3\t-6.00\n");
+              "begin\n"
+              "\nt\t0\t4\t0\nv\t1\t-2.00\nrmp\t1.000\nv\t3\t-6.00\n"
+              "\nt\t0\t9\t0\np\t1\t20\nvca\t2\t-1.00\n"
+              "end\n");
     EXPECT_EQ(ByChannels(*m, 3),
-              "begin\n\n"
+              "begin\n"
               "\nt\t0\t4\t0\nv\t1\t-2.00\nrmp\t1.000\n\n"
-              "\nt\t0\t4\t0\nv\t3\t-6.00\n\n");
+              "\nt\t0\t9\t0\np\t1\t20\n\n"
+              "\nt\t0\t4\t0\nv\t3\t-6.00\n\n"
+              "\nt\t0\t9\t0\nvca\t2\t-1.00\n\n"
+              "end\n");
 }
 
-TEST(Formats, TimeOrderWritesEveryEntryWhateverItsTime) {
-    // -2 s and an entry far after the others are both kept, in time order.
-    auto m = Parse("begin\nt\t3\nv\t1\t0\nt\t-2\nv\t2\t-1\nt\t100000\nv\tM\t-3\nt\t3\nv\t0\t-4\n", 1);
-    EXPECT_EQ(ByTimes(*m, 1),
-              "begin\n\n"
-              "\nt\t-2.000\nv\t2\t-1.00\n"
-              "\nt\t3.000\nv\t0\t-4.00\nv\t1\t0.00\n"
-              "\nt\t100000.000\nv\tM\t-3.00\n");
+TEST(Formats, KeptLinesComeFirstAndEndLast) {
+    const std::string source =
+        "Notes\nbegin\nsong\nsub\t1\t2\n\nv\t1\t-1\np\t2\t5\n\nt\t0\t1\t0\nv\t1\t-3\n"
+        "hp\t2\t60\nt\t0\t2\t0\nrmp\t1\nv\t1\t-4\nofs\t0.25\nshape\t2\nrmp\t0.5\n"
+        "end\nold stuff\n";
+    auto m = Parse(source, 3);
+    const std::string byTimes =
+        "Notes\nbegin\nsong\nsub\t1\t2\n\nhp\t2\t60\n"
+        "v\t1\t-1.00\np\t2\t5\n"  // above every time line: no time line of their own
+        "\nt\t0\t1\t0\nv\t1\t-3.00\n"
+        "\nt\t0\t2\t0\nv\t1\t-4.00\nofs\t0.250\nshape\t2\nrmp\t0.500\n"
+        "end\nrmp\t1\nold stuff\n";  // the stray ramp is kept where it changes nothing
+    EXPECT_EQ(ByTimes(*m, 3), byTimes);
+    // Loading and saving again changes nothing more.
+    EXPECT_EQ(ByTimes(*Parse(byTimes, 3), 3), byTimes);
+    EXPECT_EQ(ByChannels(*Parse(ByChannels(*m, 3), 3), 3), ByChannels(*m, 3));
+}
+
+TEST(Formats, NoEntriesAndNoEnd) {
+    EXPECT_EQ(ByTimes(*Parse("begin\nend\n", 3), 3), "begin\nend\n");
+    EXPECT_EQ(ByChannels(*Parse("begin\nend", 3), 3), "begin\nend");
+    EXPECT_EQ(ByTimes(*Parse("begin\nsong", 3), 3), "begin\nsong\nend\n");
+    EXPECT_EQ(ByTimes(*Parse("", 3), 3), "end\n");
+    // A file that starts with its time lines gets no blank line above them.
+    EXPECT_EQ(ByTimes(*Parse("t\t0\t0\t0\nv\t1\t0\n", 3), 3), "t\t0\t0\t0\nv\t1\t0.00\nend\n");
+}
+
+TEST(Formats, LineEndsComeBackAsTheyWere) {
+    const std::string source =
+        "begin\r\nsong\r\n\r\nt\t0\t1\t0\r\nv\t1\t-3\r\nrmp\t2\r\nv\t2\t0\r\nend\r\n";
+    auto m = Parse(source, 3);
+    EXPECT_EQ(
+        ByTimes(*m, 3),
+        "begin\r\nsong\r\n\r\nt\t0\t1\t0\r\nv\t1\t-3.00\r\nrmp\t2.000\r\nv\t2\t0.00\r\nend\r\n");
+    AdjustVolumes(*m, 1.0);
     EXPECT_EQ(ByChannels(*m, 1),
-              "begin\n\n"
-              "\nt\t3.000\nv\t0\t-4.00\n\n"
-              "\nt\t3.000\nv\t1\t0.00\n\n"
-              "\nt\t-2.000\nv\t2\t-1.00\n\n"
-              "\nt\t100000.000\nv\tM\t-3.00\n\n");
+              "begin\r\nsong\r\n\r\nt\t1.000\r\nv\t1\t-2.00\r\nrmp\t2.000\r\n\r\n"
+              "\r\nt\t1.000\r\nv\t2\t1.00\r\n\r\nend\r\n");
 }
 
-TEST(Formats, NoEntriesGivesHeaderOnly) {
-    auto m = Parse("begin\nend\n", 3);
-    EXPECT_EQ(ByTimes(*m, 3), "begin\n\n");
-    EXPECT_EQ(ByChannels(*m, 3), "begin\n\n");
+TEST(Formats, TimeLinesKeepWhatTheLayoutWouldChange) {
+    // Bars and beats, seconds beyond 59, milliseconds that round: as written.
+    const std::string source =
+        "begin\nt\t1\t70\t0\nv\t1\t0\nt\t0\t59\t999.6\nv\t2\t0\nt\t2\t10\t0\nv\t3\t0\n";
+    auto m = Parse(source, 3);
+    EXPECT_EQ(ByTimes(*m, 3),
+              "begin\n"
+              "\nt\t0\t59\t999.6\nv\t2\t0.00\n"
+              "\nt\t1\t70\t0\nv\t1\t0.00\n"  // 130 s, and kept apart from 2:10
+              "\nt\t2\t10\t0\nv\t3\t0.00\n"
+              "end\n");
+    MoveTimes(*m, 1.0);
+    EXPECT_EQ(ByTimes(*m, 3),
+              "begin\n"
+              "\nt\t1\t0\t999.6\nv\t2\t0.00\n"
+              "\nt\t2\t11\t0\nv\t1\t0.00\nv\t3\t0.00\n"
+              "end\n");
 }
 
 TEST(Formats, ReadBackGivesTheSameEntries) {
-    const char* source = "begin\nt\t1\t2\t500\nv\t4\t-3.25\nrmp\t0.75\nv\tG\t2\t-1\nt\t0\t0\t0\nv\tM\t0\n";
+    const char* source =
+        "begin\nt\t1\t2\t500\nv\t4\t-3.25\nrmp\t0.75\nv\tG\t2\t-1\nvca\t3\t-"
+        "2\nt\t0\t0\t0\nv\tM\t0\n";
     for (int fields = 1; fields <= 3; ++fields) {
         auto m = Parse(source, 3);
         for (const std::string& text : {ByTimes(*m, fields), ByChannels(*m, fields)}) {
             auto again = Parse(text, fields);
             for (int slot = 0; slot < kSlotCount; ++slot) {
-                ASSERT_EQ(again->counts[slot], m->counts[slot]) << slot;
-                for (int i = 0; i < m->counts[slot]; ++i) {
-                    EXPECT_EQ(again->times[slot][i], m->times[slot][i]);
-                    EXPECT_EQ(again->levels[slot][i], m->levels[slot][i]);
-                    EXPECT_EQ(again->ramps[slot][i], m->ramps[slot][i]);
+                ASSERT_EQ(again->rows[slot].size(), m->rows[slot].size()) << slot;
+                for (std::size_t i = 0; i < m->rows[slot].size(); ++i) {
+                    EXPECT_EQ(again->rows[slot][i].time, m->rows[slot][i].time);
+                    EXPECT_EQ(again->rows[slot][i].level, m->rows[slot][i].level);
+                    EXPECT_EQ(again->rows[slot][i].ramp, m->rows[slot][i].ramp);
                 }
             }
         }
     }
-}
-
-TEST(TimeLine, HugeTimesSplitWithoutLooping) {
-    // 1e30 s is far beyond any minute count a loop could reach.
-    std::string line = TimeLine(1e30f, 3);
-    EXPECT_EQ(line.rfind("\nt\t", 0), 0u);
-    double minutes = 0, seconds = 0;
-    SplitMinutes(static_cast<double>(1e30f), minutes, seconds);
-    EXPECT_GE(seconds, 0.0);
-    EXPECT_LT(seconds, 60.0);
-    EXPECT_EQ(minutes, std::floor(static_cast<double>(1e30f) / 60.0));
 }

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "adjuster/console.hpp"
 #include "adjuster/fader_model.hpp"
+#include "adjuster/formats.hpp"
 #include "adjuster/parsing.hpp"
 
 namespace adjustertest {
@@ -23,25 +23,35 @@ inline std::string Drain(std::FILE* file) {
     return text;
 }
 
-// A model parsed from `text` with `timeFields`; parse messages land in `messages`.
-inline std::unique_ptr<ostrand::FaderModel> Parse(const std::string& text, int timeFields,
-                                                  std::string* messages = nullptr) {
+// A model parsed from `text` with `timeFields`.
+inline std::unique_ptr<ostrand::FaderModel> Parse(const std::string& text, int timeFields) {
     auto model = std::make_unique<ostrand::FaderModel>();
-    std::vector<char> buffer(text.begin(), text.end());
-    buffer.push_back('\0');
-    std::FILE* out = std::tmpfile();
-    ostrand::ParseBuffer(buffer.data(), model->times, model->levels, model->ramps, model->counts,
-                         timeFields, model->header, out);
-    std::string written = Drain(out);
-    std::fclose(out);
-    if (messages != nullptr) *messages = written;
+    ostrand::ParseBuffer(text, timeFields, *model);
     return model;
+}
+
+inline std::string ByChannels(const ostrand::FaderModel& m, int fields) {
+    std::string text = "stale";
+    ostrand::Format1(m, text, fields);
+    return text;
+}
+
+inline std::string ByTimes(const ostrand::FaderModel& m, int fields) {
+    std::string text = "stale";
+    ostrand::Format2(m, text, fields);
+    return text;
+}
+
+// The kept lines, joined.
+inline std::string Leading(const ostrand::FaderModel& m) {
+    std::string text;
+    for (ostrand::TextSpan span : m.leading) text += ostrand::SpanText(m, span);
+    return text;
 }
 
 // A console reading `input` and writing to a temporary stream.
 struct ScriptedConsole {
-    explicit ScriptedConsole(const std::string& input)
-        : console{std::tmpfile(), std::tmpfile()} {
+    explicit ScriptedConsole(const std::string& input) : console{std::tmpfile(), std::tmpfile()} {
         std::fwrite(input.data(), 1, input.size(), console.in);
         std::rewind(console.in);
     }

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cfloat>
-
 #include "adjuster/operations.hpp"
 #include "model_helpers.hpp"
 
@@ -10,65 +8,125 @@ using adjustertest::Parse;
 
 namespace {
 
-const char* kTwoChannels =
-    "begin\nt\t10\nv\t2\t-3\nrmp\t1.5\nt\t20.25\nv\t2\t-6\nt\t-4\nv\tG\t1\t0\n";
+// Every kind of time-bound entry: channel levels with a ramp and an offset,
+// a pan, a polarity, the master, a submix, VCAs, and an entry above the
+// first time line.
+const char* kEveryKind =
+    "begin\nv\t4\t-1\n"
+    "t\t10\nv\t2\t-3\nofs\t0.5\nrmp\t1.5\np\t3\t20\nvca\t1\t-2\nrmp\t4\n"
+    "t\t20.25\nv\t2\t-6\npol\t5\t-1\nv\tM\t-4\nv\tG\t1\t0\nvca\t9\t-1\n";
+
+struct Snapshot {
+    double time, level, ramp, offset;
+};
+
+Snapshot At(const FaderModel& m, int slot, std::size_t i) {
+    const Entry& e = m.rows[slot][i];
+    return {e.time, e.level, e.ramp, e.offset};
+}
 
 }  // namespace
 
 TEST(FindTimes, FirstAndLast) {
-    auto m = Parse(kTwoChannels, 1);
-    float last = FindMax(m->times, m->counts);
-    EXPECT_EQ(last, 20.25f);
-    EXPECT_EQ(FindMin(m->times, m->counts, last), -4.0f);
-}
-
-TEST(FindTimes, EmptyAndAllNegative) {
+    auto m = Parse("begin\nt\t10\nv\t2\t-3\nt\t20.25\np\t2\t5\nt\t4\nv\tG\t1\t0\n", 1);
+    double last = FindMax(*m);
+    EXPECT_EQ(last, 20.25);
+    EXPECT_EQ(FindMin(*m, last), 4.0);
     auto empty = Parse("begin\nend\n", 3);
-    EXPECT_EQ(FindMax(empty->times, empty->counts), 0.0f);
-    EXPECT_EQ(FindMin(empty->times, empty->counts, 0.0f), 0.0f);
-    auto negative = Parse("begin\nt\t-3\nv\t1\t0\nt\t-1\nv\t1\t0\n", 1);
-    float last = FindMax(negative->times, negative->counts);
-    EXPECT_EQ(last, 0.0f);
-    EXPECT_EQ(FindMin(negative->times, negative->counts, last), -3.0f);
+    EXPECT_EQ(FindMax(*empty), 0.0);
+    EXPECT_EQ(FindMin(*empty, 0.0), 0.0);
 }
 
-TEST(MoveTimes, ShiftsTimesNotRamps) {
-    auto m = Parse(kTwoChannels, 1);
-    MoveTimes(m->times, m->counts, 1.5f);
-    EXPECT_EQ(m->times[2][0], 11.5f);
-    EXPECT_EQ(m->times[2][1], 21.75f);
-    EXPECT_EQ(m->times[kMasterSlot + 1][0], -2.5f);
-    EXPECT_EQ(m->ramps[2][0], 1.5f);
-    EXPECT_EQ(m->times[2][2], 0.0f);  // uncounted cells stay untouched
+TEST(Edits, EveryEntryMovesTogether) {
+    auto m = Parse(kEveryKind, 1);
+    EditOutcome moved = MoveTimes(*m, 1.5);
+    EXPECT_FALSE(moved.refused);
+    EXPECT_EQ(moved.entries, 9);
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        for (const Entry& e : m->rows[slot]) EXPECT_EQ(e.edited & kTimeEdited, kTimeEdited) << slot;
+    EXPECT_EQ(m->rows[4][0].time, 1.5);  // above the first time line: at 0
+    EXPECT_EQ(m->rows[2][0].time, 11.5);
+    EXPECT_EQ(m->rows[2][0].ramp, 1.5);  // ramps and offsets stay
+    EXPECT_EQ(m->rows[2][0].offset, 0.5);
+    EXPECT_EQ(m->rows[3][0].time, 11.5);  // the pan
+    EXPECT_EQ(m->rows[kFirstVcaSlot + 1][0].time, 11.5);
+    EXPECT_EQ(m->rows[5][0].time, 21.75);  // the polarity
+    EXPECT_EQ(m->rows[kFirstVcaSlot][0].time, 21.75);
+
+    EditOutcome scaled = ScaleTimes(*m, 2.0);
+    EXPECT_EQ(scaled.entries, 9);
+    EXPECT_EQ(scaled.ramps, 3);
+    EXPECT_EQ(m->rows[2][0].time, 23.0);
+    EXPECT_EQ(m->rows[2][0].ramp, 3.0);
+    EXPECT_EQ(m->rows[2][0].offset, 1.0);
+    EXPECT_EQ(m->rows[kFirstVcaSlot + 1][0].ramp, 8.0);
+    EXPECT_EQ(m->rows[kMasterSlot][0].time, 43.5);
+    EXPECT_EQ(m->rows[kMasterSlot][0].edited & kRampEdited, 0);  // no ramp to scale
 }
 
-TEST(MoveTimes, AddsInDoubleAndStoresFloat) {
-    auto m = Parse("begin\nt\t0.1\nv\t1\t0\n", 1);
-    MoveTimes(m->times, m->counts, 0.2f);
-    EXPECT_EQ(m->times[1][0], static_cast<float>(static_cast<double>(0.1f) + 0.2f));
+TEST(Edits, LevelsOfEveryFaderOrOfChannelsOnly) {
+    auto m = Parse(kEveryKind, 1);
+    EditOutcome channels = AdjustChannelVolumes(*m, -3.0);
+    EXPECT_EQ(channels.entries, 3);  // channel 4 and both entries of channel 2
+    EXPECT_EQ(m->rows[4][0].level, -4.0);
+    EXPECT_EQ(m->rows[2][1].level, -9.0);
+    EXPECT_EQ(m->rows[kMasterSlot][0].level, -4.0);
+    EXPECT_EQ(m->rows[kFirstSubmixSlot][0].level, 0.0);
+    EXPECT_EQ(m->rows[kFirstVcaSlot + 1][0].level, -2.0);
+    EXPECT_EQ(m->rows[kFirstVcaSlot + 1][0].edited, 0);
+
+    EditOutcome every = AdjustVolumes(*m, 1.25);
+    EXPECT_EQ(every.entries, 7);  // pans and polarities have no level
+    EXPECT_EQ(m->rows[4][0].level, -2.75);
+    EXPECT_EQ(m->rows[kMasterSlot][0].level, -2.75);
+    EXPECT_EQ(m->rows[kFirstSubmixSlot][0].level, 1.25);
+    EXPECT_EQ(m->rows[kFirstVcaSlot + 1][0].level, -0.75);
+    EXPECT_EQ(m->rows[kFirstVcaSlot][0].level, 0.25);
+    EXPECT_EQ(m->rows[2][0].time, 10.0);
+    EXPECT_EQ(m->rows[2][0].edited, kLevelEdited);
+    // Channel 0 is the mixer's master slot, not a channel.
+    auto zero = Parse("begin\nt\t1\nv\t0\t-1\n", 1);
+    EXPECT_EQ(AdjustChannelVolumes(*zero, 2.0).entries, 0);
 }
 
-TEST(MoveTimes, HugeValuesStayFinite) {
-    auto m = Parse("begin\nt\t1e38\nv\t1\t0\n", 1);
-    MoveTimes(m->times, m->counts, 3e38f);
-    EXPECT_EQ(m->times[1][0], FLT_MAX);
-}
-
-TEST(ScaleTimes, ScalesTimesAndRamps) {
-    auto m = Parse(kTwoChannels, 1);
-    ScaleTimes(m->times, m->ramps, m->counts, 2.0f);
-    EXPECT_EQ(m->times[2][0], 20.0f);
-    EXPECT_EQ(m->times[2][1], 40.5f);
-    EXPECT_EQ(m->times[kMasterSlot + 1][0], -8.0f);
-    EXPECT_EQ(m->ramps[2][0], 3.0f);
-    EXPECT_EQ(m->ramps[2][1], 0.0f);
-}
-
-TEST(AdjustVolumes, AddsToEveryLevel) {
-    auto m = Parse(kTwoChannels, 1);
-    AdjustVolumes(m->levels, m->counts, -1.25f);
-    EXPECT_EQ(m->levels[2][0], -4.25f);
-    EXPECT_EQ(m->levels[2][1], -7.25f);
-    EXPECT_EQ(m->levels[kMasterSlot + 1][0], -1.25f);
-    EXPECT_EQ(m->times[2][0], 10.0f);
+TEST(Edits, OutOfRangeResultsAreRefusedWhole) {
+    struct Case {
+        const char* name;
+        EditOutcome (*edit)(FaderModel&, double);
+        double amount;
+        bool refused;
+        const char* reason;
+    };
+    // Times 10 (ramp 1.5, offset 0.5), 20.25 and 0; level -6 the lowest, 0 the highest.
+    const Case cases[] = {
+        {"nudge to 0", MoveTimes, 0.0, false, ""},
+        {"nudge below 0", MoveTimes, -0.001, true,
+         "Refused: a time would become -0.001 s; times must lie between 0 and 10000000 s."},
+        {"nudge to the limit", MoveTimes, 1e7 - 20.25, false, ""},
+        {"nudge beyond", MoveTimes, 1e7 - 20.0, true,
+         "Refused: a time would become 10000000.250 s; times must lie between 0 and 10000000 s."},
+        {"scale near the limit", ScaleTimes, 493827.0, false, ""},
+        {"scale beyond", ScaleTimes, 1e7 / 20.0, true,
+         "Refused: a time would become 10125000.000 s; times must lie between 0 and 10000000 s."},
+        {"gain to the limit", AdjustVolumes, -994.0, false, ""},
+        {"gain beyond", AdjustVolumes, -994.5, true,
+         "Refused: a level would become -1000.50 dB; levels must lie between -1000 and 1000 dB."},
+        {"gain up to the limit", AdjustVolumes, 1000.0, false, ""},
+        {"channel gain beyond", AdjustChannelVolumes, 1006.5, true,
+         "Refused: a level would become 1000.50 dB; levels must lie between -1000 and 1000 dB."},
+    };
+    for (const Case& c : cases) {
+        auto m =
+            Parse("begin\nv\t1\t-6\nt\t10\nv\t2\t-3\nofs\t0.5\nrmp\t1.5\nt\t20.25\nv\tM\t0\n", 1);
+        Snapshot before = At(*m, 2, 0);
+        EditOutcome outcome = c.edit(*m, c.amount);
+        EXPECT_EQ(outcome.refused, c.refused) << c.name;
+        EXPECT_EQ(outcome.reason, c.reason) << c.name;
+        Snapshot after = At(*m, 2, 0);
+        if (c.refused) {
+            EXPECT_EQ(after.time, before.time) << c.name;
+            EXPECT_EQ(after.level, before.level) << c.name;
+            EXPECT_EQ(m->rows[2][0].edited, 0) << c.name;
+        }
+    }
 }

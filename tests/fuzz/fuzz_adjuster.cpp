@@ -1,12 +1,10 @@
 // The adjuster: ParseBuffer over an arbitrary text in each time layout, every
-// edit, and both output formats in every layout.
+// edit, and both output formats in every layout; the formatted text must load
+// again with the same entries.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "adjuster/fader_model.hpp"
 #include "adjuster/formats.hpp"
@@ -15,51 +13,49 @@
 
 namespace {
 
-// One model for the whole fuzzing process, cleared before every parse: fresh
-// large allocations per input cost more than the parsing itself.
+// One model for the whole fuzzing process: fresh large allocations per input
+// cost more than the parsing itself.
 ostrand::FaderModel* gModel = nullptr;
-std::FILE* gSink = nullptr;
+ostrand::FaderModel* gAgain = nullptr;
 
-void Clear(ostrand::FaderModel& m) {
-    std::memset(m.times, 0, sizeof m.times);
-    std::memset(m.levels, 0, sizeof m.levels);
-    std::memset(m.ramps, 0, sizeof m.ramps);
-    std::memset(m.counts, 0, sizeof m.counts);
-    m.header.clear();
+std::size_t EntryCount(const ostrand::FaderModel& m) {
+    std::size_t n = 0;
+    for (const auto& row : m.rows) n += row.size();
+    return n;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     gModel = new ostrand::FaderModel;
-    gSink = std::fopen("/dev/null", "w");
+    gAgain = new ostrand::FaderModel;
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace ostrand;
-    if (size + 1 > kTextCapacity) return 0;  // the loader refuses such files
-    std::FILE* out = gSink;
+    if (size > kMaxFileSize) return 0;  // the loader refuses such files
+    const std::string input(reinterpret_cast<const char*>(data), size);
     for (int fields = kSecondsOnly; fields <= kMinutesSecondsMillis; ++fields) {
-        std::vector<char> text(data, data + size);
-        text.push_back('\0');
-        FaderModel* m = gModel;
-        Clear(*m);
-        ParseBuffer(text.data(), m->times, m->levels, m->ramps, m->counts, fields, m->header, out);
-        float last = FindMax(m->times, m->counts);
-        (void)FindMin(m->times, m->counts, last);
-        float next = 0.0f;
-        (void)ScanTimes(m->times, m->counts, -1.0, next);
+        FaderModel& m = *gModel;
+        ParseBuffer(input, fields, m);
+        double last = FindMax(m);
+        (void)FindMin(m, last);
         std::string formatted;
         for (int layout = kSecondsOnly; layout <= kMinutesSecondsMillis; ++layout) {
-            Format1(m->times, m->levels, m->ramps, m->counts, formatted, layout, m->header);
-            Format2(m->times, m->levels, m->ramps, m->counts, formatted, layout, m->header);
+            Format1(m, formatted, layout);
+            Format2(m, formatted, layout);
         }
-        MoveTimes(m->times, m->counts, 1.5);
-        ScaleTimes(m->times, m->ramps, m->counts, 1000.0);
-        AdjustVolumes(m->levels, m->counts, -6.0);
-        Format2(m->times, m->levels, m->ramps, m->counts, formatted, fields, m->header);
-        Format1(m->times, m->levels, m->ramps, m->counts, formatted, fields, m->header);
+        // Saved with no edit, the text loads again with the same entries.
+        Format2(m, formatted, fields);
+        ParseBuffer(formatted, fields, *gAgain);
+        if (EntryCount(*gAgain) != EntryCount(m)) std::abort();
+        MoveTimes(m, 1.5);
+        ScaleTimes(m, 1000.0);
+        AdjustVolumes(m, -6.0);
+        AdjustChannelVolumes(m, 3.0);
+        Format2(m, formatted, fields);
+        Format1(m, formatted, fields);
     }
     return 0;
 }
