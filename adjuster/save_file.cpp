@@ -22,7 +22,7 @@ constexpr int kMostTemporaryNames = 100;
 std::string TemporaryName(const std::string& path, int attempt) {
     std::string name = path;
     name.append(".").append(std::to_string(getpid()));
-    if (attempt > 0) name.append(".").append(std::to_string(attempt));
+    if (attempt > 0) name.append("-").append(std::to_string(attempt));
     return name.append(".tmp");
 }
 
