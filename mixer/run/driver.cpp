@@ -359,7 +359,8 @@ int Run(RunTables& r, int argc, char** argv) {
     run.tap = r.tap.file ? &r.tap : nullptr;
     run.dither = &r.dither;
     r.meters.peakOutPosL = r.meters.peakOutPosR = window.start;
-    StartLoudnessMeter(r.meters.loudness, rate, outChannels, p.outBits == 16 ? 32768.0 : 8388608.0);
+    StartLoudnessMeter(r.meters.loudness, rate, outChannels, p.outBits == 16 ? 32768.0 : 8388608.0,
+                       window.length);
     if (int st = RunMixingLoop(run)) return st;
 
     // 21-22. Finish, reports and launch.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace varnel {
@@ -12,14 +13,29 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kLoudnessOffset = -0.691;  // makes a 1 kHz sine read its level
+constexpr double kAbsoluteGateLufs = -70.0;
 constexpr double kRelativeGateLu = -10.0;
 constexpr double kRangeGateLu = -20.0;
 constexpr double kRangeLow = 0.10;
 constexpr double kRangeHigh = 0.95;
 constexpr double kSilentTruePeakDb = -144.0;  // the report's floor for a peak of 0
-constexpr double kKaiserBeta = 6.0;           // about 60 dB of image rejection
 constexpr double kFlushBelow = 1e-30;         // filter states this small become 0
-constexpr int kScratchFrames = 1024;          // scaled samples held on the stack
+constexpr int kScratchFrames = 1024;          // scaled frames held on the stack
+constexpr int kHistory = kTruePeakHistory;
+// Sub-blocks reserved at most (58 hours, 16 MiB); a longer mix grows the list.
+constexpr int64_t kMostReserved = int64_t(1) << 21;
+
+// The interpolator's design: each phase is the fit of its fractional delay
+// over [0, kFlatBand x rate] with the smallest largest error (about 0.01,
+// so within 0.1 dB), found by least squares on a grid, reweighted
+// (Lawson's method) towards the grid points with the largest errors.
+constexpr double kFlatBand = 0.40;
+constexpr int kDesignGrid = 161;
+constexpr int kDesignRounds = 20;
+// A chunk is skipped when its bound is at most the running peak: the bound
+// is raised past the rounding of a 12-term sum, so a skipped chunk could not
+// have raised the peak even by rounding.
+constexpr double kBoundMargin = 1.0 + 1e-12;
 
 // Analog prototype of the K-weighting stages, as fitted to the curve the
 // loudness standard gives at 48 kHz.
@@ -30,64 +46,84 @@ constexpr double kShelfBandExponent = 0.4996667741545416;
 constexpr double kHighPassHz = 38.13547087602444;
 constexpr double kHighPassQ = 0.5003270373238773;
 
+// Left and right side by side: every operation is the same IEEE operation
+// in each lane, so the pair gives each side's one-channel result bit for bit.
+typedef double Pair __attribute__((vector_size(16)));
+typedef int64_t PairBits __attribute__((vector_size(16)));
+typedef double Quad __attribute__((vector_size(32)));
+typedef int64_t QuadBits __attribute__((vector_size(32)));
+typedef int32_t Int4 __attribute__((vector_size(16)));
+
 double Loudness(double meanSquare) { return kLoudnessOffset + 10.0 * std::log10(meanSquare); }
 
-void AddToHistogram(LoudnessHistogram& h, double meanSquare) {
-    if (!(meanSquare > 0.0)) return;
-    const double lufs = Loudness(meanSquare);
-    if (!(lufs > kLoudnessFloorLufs)) return;  // absolute gate
-    int bin = int((lufs - kLoudnessFloorLufs) / kLoudnessBinLu);
-    bin = std::clamp(bin, 0, kLoudnessBins - 1);
-    h.count[size_t(bin)] += 1;
-    h.power[size_t(bin)] += meanSquare;
-}
-
-double BinCentre(int bin) { return kLoudnessFloorLufs + (bin + 0.5) * kLoudnessBinLu; }
-
-// Totals of the bins whose values lie above `gate` (by their centre).
-void GatedTotals(const LoudnessHistogram& h, double gate, int64_t& count, double& power) {
-    count = 0;
-    power = 0.0;
-    for (int b = 0; b < kLoudnessBins; ++b) {
-        if (h.count[size_t(b)] == 0 || BinCentre(b) <= gate) continue;
-        count += h.count[size_t(b)];
-        power += h.power[size_t(b)];
+// Solves a x = b (n unknowns) by elimination with partial pivoting; the
+// answer replaces b.
+void Solve(double (*a)[kTruePeakTaps], double* b, int n) {
+    for (int c = 0; c < n; ++c) {
+        int pivot = c;
+        for (int r = c + 1; r < n; ++r)
+            if (std::fabs(a[r][c]) > std::fabs(a[pivot][c])) pivot = r;
+        std::swap(a[c], a[pivot]);
+        std::swap(b[c], b[pivot]);
+        for (int r = c + 1; r < n; ++r) {
+            const double f = a[r][c] / a[c][c];
+            for (int k = c; k < n; ++k) a[r][k] -= f * a[c][k];
+            b[r] -= f * b[c];
+        }
+    }
+    for (int c = n - 1; c >= 0; --c) {
+        for (int k = c + 1; k < n; ++k) b[c] -= a[c][k] * b[k];
+        b[c] /= a[c][c];
     }
 }
 
-// The relative gate: `offsetLu` below the loudness of the mean power of all
-// values in the histogram. NaN for an empty histogram.
-double RelativeGate(const LoudnessHistogram& h, double offsetLu) {
-    int64_t count = 0;
-    double power = 0.0;
-    GatedTotals(h, -std::numeric_limits<double>::infinity(), count, power);
-    if (count == 0) return std::numeric_limits<double>::quiet_NaN();
-    return Loudness(power / double(count)) + offsetLu;
-}
-
-// The value at rank round(p x (count - 1)) of the gated values, ascending.
-double Percentile(const LoudnessHistogram& h, double gate, int64_t count, double p) {
-    const int64_t rank = int64_t(std::llround(p * double(count - 1)));
-    int64_t seen = 0;
-    for (int b = 0; b < kLoudnessBins; ++b) {
-        if (h.count[size_t(b)] == 0 || BinCentre(b) <= gate) continue;
-        seen += h.count[size_t(b)];
-        if (seen > rank) return BinCentre(b);
+// Taps (oldest first) that delay the input by `delay` samples behind the
+// newest of the window, as closely as they can over the flat band.
+void DesignPhase(double delay, double* taps) {
+    constexpr int n = kTruePeakTaps;
+    double cosD[n][kDesignGrid], sinD[n][kDesignGrid];  // of w x (delay of tap)
+    double cosT[kDesignGrid], sinT[kDesignGrid], weight[kDesignGrid];
+    for (int g = 0; g < kDesignGrid; ++g) {
+        const double w = 2.0 * kPi * kFlatBand * g / (kDesignGrid - 1);
+        for (int d = 0; d < n; ++d) {
+            cosD[d][g] = std::cos(w * d);
+            sinD[d][g] = std::sin(w * d);
+        }
+        cosT[g] = std::cos(w * delay);
+        sinT[g] = std::sin(w * delay);
+        weight[g] = 1.0 / kDesignGrid;
     }
-    return 0.0;
-}
-
-double BesselI0(double x) {
-    double sum = 1.0, term = 1.0;
-    for (int k = 1; k < 50 && term > 1e-16 * sum; ++k) {
-        const double f = x / (2.0 * k);
-        term *= f * f;
-        sum += term;
+    double h[n];  // h[d] is the tap d samples behind the newest
+    for (int round = 0; round < kDesignRounds; ++round) {
+        // Normal equations of the weighted fit of sum h[d] e^{-jwd} to e^{-jw delay}.
+        double byDistance[n] = {};
+        for (int g = 0; g < kDesignGrid; ++g)
+            for (int d = 0; d < n; ++d) byDistance[d] += weight[g] * cosD[d][g];
+        double a[n][n];
+        for (int r = 0; r < n; ++r) {
+            for (int c = 0; c < n; ++c) a[r][c] = byDistance[std::abs(r - c)];
+            h[r] = 0.0;
+            for (int g = 0; g < kDesignGrid; ++g)
+                h[r] += weight[g] * (cosD[r][g] * cosT[g] + sinD[r][g] * sinT[g]);
+        }
+        Solve(a, h, n);
+        double total = 0.0;
+        for (int g = 0; g < kDesignGrid; ++g) {
+            double re = -cosT[g], im = sinT[g];
+            for (int d = 0; d < n; ++d) {
+                re += h[d] * cosD[d][g];
+                im -= h[d] * sinD[d][g];
+            }
+            weight[g] *= std::sqrt(re * re + im * im);
+            total += weight[g];
+        }
+        if (!(total > 0.0)) break;
+        for (double& w : weight) w /= total;
     }
-    return sum;
+    for (int d = 0; d < n; ++d) taps[n - 1 - d] = h[d];
 }
 
-inline double Stage(const KBiquad& c, double z[2], double x) {
+[[gnu::always_inline]] inline double Stage(const KBiquad& c, double z[2], double x) {
     const double y = c.b0 * x + z[0];
     z[0] = c.b1 * x - c.a1 * y + z[1];
     z[1] = c.b2 * x - c.a2 * y;
@@ -101,94 +137,242 @@ void FlushTiny(double z[2]) {
 
 // Samples interpolated together, and skipped together when the filter's
 // bound shows they cannot raise the true peak.
-constexpr int kPeakChunk = 32;
-constexpr int kHistory = kTruePeakTaps - 1;
+constexpr int kPeakChunk = 16;
 
-// Follows the true peak of one channel over the n samples at x[kHistory..];
-// x[0..kHistory) holds the inputs before them.
-void FollowTruePeak(const TruePeakFilter& f, const double* x, int n, double& peak) {
-    double out[kPeakChunk];
+// Largest magnitudes of v[0 .. count) and r by lane: lane 0 takes the even
+// positions, lane 1 the odd ones (the left and right of interleaved frames).
+// Four values at a time, in two lanes of each kind.
+[[gnu::always_inline]] inline Pair LaneMaxAbs(const double* v, int count, Pair r) {
+    const QuadBits magnitude = {INT64_MAX, INT64_MAX, INT64_MAX, INT64_MAX};
+    Quad top = {r[0], r[1], r[0], r[1]};
+    int j = 0;
+    for (; j + 4 <= count; j += 4) {
+        Quad a;
+        __builtin_memcpy(&a, v + j, sizeof a);
+        a = (Quad)((QuadBits)a & magnitude);
+        top = a > top ? a : top;
+    }
+    Pair lanes = {std::max(top[0], top[2]), std::max(top[1], top[3])};
+    if (j + 2 <= count) {
+        Pair a;
+        __builtin_memcpy(&a, v + j, sizeof a);
+        a = (Pair)((PairBits)a & PairBits{INT64_MAX, INT64_MAX});
+        lanes = a > lanes ? a : lanes;
+        j += 2;
+    }
+    if (j < count) lanes[0] = std::max(lanes[0], std::fabs(v[j]));
+    return lanes;
+}
+
+// Largest magnitudes, by lane as above, of r and of the outputs of one
+// phase for the `values` values from w on (the window of value j is w[j],
+// w[j + stride], ... oldest first). Each output is the first product plus
+// the others in tap order: 0 plus the first would give the same magnitude.
+[[gnu::always_inline]] inline Pair PhaseMaxAbs(const double* taps, const double* w, int stride,
+                                               int values, Pair r) {
+    const QuadBits magnitude = {INT64_MAX, INT64_MAX, INT64_MAX, INT64_MAX};
+    Quad top = {r[0], r[1], r[0], r[1]};
+    int j = 0;
+    for (; j + 4 <= values; j += 4) {
+        Quad in, acc;
+        __builtin_memcpy(&in, w + j, sizeof in);
+        acc = taps[0] * in;
+        for (int k = 1; k < kTruePeakTaps; ++k) {
+            __builtin_memcpy(&in, w + stride * k + j, sizeof in);
+            acc += taps[k] * in;
+        }
+        acc = (Quad)((QuadBits)acc & magnitude);
+        top = acc > top ? acc : top;
+    }
+    Pair lanes = {std::max(top[0], top[2]), std::max(top[1], top[3])};
+    for (; j < values; ++j) {
+        double out = taps[0] * w[j];
+        for (int k = 1; k < kTruePeakTaps; ++k) out += taps[k] * w[stride * k + j];
+        lanes[j & 1] = std::max(lanes[j & 1], std::fabs(out));
+    }
+    return lanes;
+}
+
+// Follows the true peaks of C interleaved channels over the n frames at
+// x[C * kHistory ..]; x[0 .. C * kHistory) holds the frames before them.
+template <int C>
+[[gnu::always_inline]] inline void FollowTruePeak(const TruePeakFilter& f, const double* x, int n,
+                                                  double* peak) {
+    // With one channel both lanes follow it.
+    Pair top = {peak[0], peak[C - 1]};
     for (int i0 = 0; i0 < n; i0 += kPeakChunk) {
         const int len = std::min(n - i0, kPeakChunk);
-        const double* w = x + i0;  // w[i .. i + kTruePeakTaps) is the window of output i
+        const int values = len * C;
+        // w[C * (i + k) + c] is tap k of output i of channel c.
+        const double* w = x + C * i0;
         // Largest input magnitude any output of this chunk sees.
-        double reach = 0.0;
-        for (int i = 0; i < len + kHistory; ++i) reach = std::max(reach, std::fabs(w[i]));
-        if (reach * f.gainBound <= peak) continue;
-        // Phase 0 is the input itself (delayed), so only the three
-        // in-between phases need the filter.
-        for (int i = 0; i < len; ++i) peak = std::max(peak, std::fabs(w[kHistory + i]));
-        for (int p = 1; p < kTruePeakPhases; ++p) {
-            for (int i = 0; i < len; ++i) out[i] = 0.0;
-            for (int k = 0; k < kTruePeakTaps; ++k) {
-                const double c = f.phase[p][k];
-                for (int i = 0; i < len; ++i) out[i] += c * w[i + k];
-            }
-            for (int i = 0; i < len; ++i) peak = std::max(peak, std::fabs(out[i]));
-        }
+        Pair reach = LaneMaxAbs(w, values + C * kHistory, Pair{0.0, 0.0});
+        if (C == 1) reach[0] = reach[1] = std::max(reach[0], reach[1]);
+        if (!(reach[0] * f.gainBound > top[0] || reach[1] * f.gainBound > top[1])) continue;
+        // Phase 0 is the input itself, so only the in-between phases need
+        // the filter.
+        top = LaneMaxAbs(w + C * kHistory, values, top);
+        for (int p = 1; p < kTruePeakPhases; ++p) top = PhaseMaxAbs(f.phase[p], w, C, values, top);
+        if (C == 1) top[0] = top[1] = std::max(top[0], top[1]);
     }
+    peak[0] = top[0];
+    if (C == 2) peak[1] = top[1];
+}
+
+// K-weights a part of n frames of two channels, already scaled and
+// interleaved in x, and adds their squares to each channel's sum for the
+// sub-block one frame at a time, so the sums do not depend on how the
+// frames were handed in.
+[[gnu::always_inline]] inline void KWeightPair(LoudnessState& m, const double* x, int n) {
+    const KBiquad s = m.k.shelf;
+    const double a1 = m.k.highPass.a1, a2 = m.k.highPass.a2;
+    const Pair sb0 = {s.b0, s.b0}, sb1 = {s.b1, s.b1}, sb2 = {s.b2, s.b2};
+    const Pair sa1 = {s.a1, s.a1}, sa2 = {s.a2, s.a2};
+    const Pair ha1 = {a1, a1}, ha2 = {a2, a2}, minusTwo = {-2.0, -2.0};
+    Pair s0 = {m.shelfZ[0][0], m.shelfZ[1][0]}, s1 = {m.shelfZ[0][1], m.shelfZ[1][1]};
+    Pair h0 = {m.highZ[0][0], m.highZ[1][0]}, h1 = {m.highZ[0][1], m.highZ[1][1]};
+    Pair sum = {m.subSum[0], m.subSum[1]};
+    for (int i = 0; i < n; ++i) {
+        Pair v;
+        __builtin_memcpy(&v, x + 2 * i, sizeof v);
+        // The shelf, then the high pass, whose numerator 1, -2, 1 makes its
+        // products by b0 and b2 the input itself.
+        const Pair y = sb0 * v + s0;
+        s0 = sb1 * v - sa1 * y + s1;
+        s1 = sb2 * v - sa2 * y;
+        const Pair k = y + h0;
+        h0 = minusTwo * y - ha1 * k + h1;
+        h1 = y - ha2 * k;
+        sum += k * k;
+    }
+    m.shelfZ[0][0] = s0[0], m.shelfZ[1][0] = s0[1], m.shelfZ[0][1] = s1[0], m.shelfZ[1][1] = s1[1];
+    m.highZ[0][0] = h0[0], m.highZ[1][0] = h0[1], m.highZ[0][1] = h1[0], m.highZ[1][1] = h1[1];
+    m.subSum[0] = sum[0], m.subSum[1] = sum[1];
+}
+
+[[gnu::always_inline]] inline void KWeightOne(LoudnessState& m, const double* x, int n) {
+    const KBiquad shelf = m.k.shelf, high = m.k.highPass;
+    double sz[2] = {m.shelfZ[0][0], m.shelfZ[0][1]}, hz[2] = {m.highZ[0][0], m.highZ[0][1]};
+    double sum = m.subSum[0];
+    for (int i = 0; i < n; ++i) {
+        const double y = Stage(high, hz, Stage(shelf, sz, x[i]));
+        sum += y * y;
+    }
+    m.shelfZ[0][0] = sz[0], m.shelfZ[0][1] = sz[1], m.highZ[0][0] = hz[0], m.highZ[0][1] = hz[1];
+    m.subSum[0] = sum;
 }
 
 // K-weights a part of n frames, adds their squares to the sub-block and
-// follows the true peaks. `scaled` holds the scaled inputs of each channel
-// after their history.
-void MeasurePart(LoudnessState& m, const int32_t* left, const int32_t* right, int n,
-                 double (*scaled)[kHistory + kScratchFrames]) {
-    const KBiquad shelf = m.k.shelf, high = m.k.highPass;
-    double sum = 0.0;
-    if (m.channels == 2) {
-        // Both sides in one pass: two independent recursions run side by side.
-        for (int i = 0; i < n; ++i) {
-            const double l = double(left[i]) * m.scale;
-            const double r = double(right[i]) * m.scale;
-            scaled[0][kHistory + i] = l;
-            scaled[1][kHistory + i] = r;
-            const double yl = Stage(high, m.highZ[0], Stage(shelf, m.shelfZ[0], l));
-            const double yr = Stage(high, m.highZ[1], Stage(shelf, m.shelfZ[1], r));
-            sum += yl * yl + yr * yr;
-        }
-    } else {
-        for (int i = 0; i < n; ++i) {
-            const double v = double(left[i]) * m.scale;
-            scaled[0][kHistory + i] = v;
-            const double y = Stage(high, m.highZ[0], Stage(shelf, m.shelfZ[0], v));
-            sum += y * y;
+// follows the true peaks. `scaled` has room for the history and the part.
+template <int C>
+[[gnu::always_inline]] inline void MeasurePart(LoudnessState& m, const int32_t* left,
+                                               const int32_t* right, int n, double* scaled) {
+    double* x = scaled + C * kHistory;
+    int i = 0;
+    if (C == 2) {
+        // Four frames at a time: the sides interleaved, converted, scaled.
+        const Quad scale = {m.scale, m.scale, m.scale, m.scale};
+        for (; i + 4 <= n; i += 4) {
+            Int4 l, r;
+            __builtin_memcpy(&l, left + i, sizeof l);
+            __builtin_memcpy(&r, right + i, sizeof r);
+            const Quad a = __builtin_convertvector(__builtin_shufflevector(l, r, 0, 4, 1, 5), Quad);
+            const Quad b = __builtin_convertvector(__builtin_shufflevector(l, r, 2, 6, 3, 7), Quad);
+            const Quad sa = a * scale, sb = b * scale;
+            __builtin_memcpy(x + 2 * i, &sa, sizeof sa);
+            __builtin_memcpy(x + 2 * i + 4, &sb, sizeof sb);
         }
     }
-    m.subSum += sum;
-    for (int ch = 0; ch < m.channels; ++ch) {
+    for (; i < n; ++i) {
+        x[C * i] = double(left[i]) * m.scale;
+        if (C == 2) x[C * i + 1] = double(right[i]) * m.scale;
+    }
+    if (C == 2)
+        KWeightPair(m, x, n);
+    else
+        KWeightOne(m, x, n);
+    for (int ch = 0; ch < C; ++ch) {
         FlushTiny(m.shelfZ[ch]);
         FlushTiny(m.highZ[ch]);
-        double* x = scaled[ch];
-        std::copy(m.history[ch], m.history[ch] + kHistory, x);
-        FollowTruePeak(m.filter, x, n, m.truePeak[ch]);
-        std::copy(x + n, x + n + kHistory, m.history[ch]);
     }
+    std::copy(m.history, m.history + C * kHistory, scaled);
+    FollowTruePeak<C>(m.filter, scaled, n, m.truePeak);
+    std::copy(scaled + C * n, scaled + C * (n + kHistory), m.history);
 }
 
 void FinishSubBlock(LoudnessState& m) {
-    const int64_t subStart = (m.subIndex * int64_t(m.rate)) / 10;
-    m.ringSum[m.ringNext] = m.subSum;
-    m.ringFrames[m.ringNext] = m.subEnd - subStart;
-    m.ringNext = (m.ringNext + 1) % kShortTermSubBlocks;
-    m.finished += 1;
-    m.subSum = 0.0;
+    m.subSums.push_back(m.subSum[0] + m.subSum[1]);
+    m.subSum[0] = m.subSum[1] = 0.0;
     m.subIndex += 1;
     m.subEnd = ((m.subIndex + 1) * int64_t(m.rate)) / 10;
+}
 
-    // Mean square over the last `count` sub-blocks.
-    auto meanOfLast = [&](int count) {
-        double sum = 0.0;
-        int64_t frames = 0;
-        for (int j = 1; j <= count; ++j) {
-            const int slot = (m.ringNext - j + kShortTermSubBlocks) % kShortTermSubBlocks;
-            sum += m.ringSum[slot];
-            frames += m.ringFrames[slot];
+// Mean square of the `count` sub-blocks that end with sub-block `last`.
+double MeanOfLast(const LoudnessState& m, int64_t last, int count) {
+    double sum = 0.0;
+    for (int j = 0; j < count; ++j) sum += m.subSums[size_t(last - j)];
+    const int64_t rate = m.rate;
+    const int64_t frames = ((last + 1) * rate) / 10 - ((last + 1 - count) * rate) / 10;
+    return frames > 0 ? sum / double(frames) : 0.0;
+}
+
+// Integrated loudness: the 400 ms blocks above the absolute gate, then those
+// above the relative gate, each compared by its own loudness.
+double IntegratedLoudness(const LoudnessState& m) {
+    const int64_t subs = int64_t(m.subSums.size());
+    double power = 0.0;
+    int64_t count = 0;
+    for (int64_t e = kGatingSubBlocks - 1; e < subs; ++e) {
+        const double ms = MeanOfLast(m, e, kGatingSubBlocks);
+        if (ms > 0.0 && Loudness(ms) > kAbsoluteGateLufs) {
+            power += ms;
+            count += 1;
         }
-        return frames > 0 ? sum / double(frames) : 0.0;
+    }
+    if (count == 0) return -std::numeric_limits<double>::infinity();
+    const double gate = Loudness(power / double(count)) + kRelativeGateLu;
+    power = 0.0;
+    count = 0;
+    for (int64_t e = kGatingSubBlocks - 1; e < subs; ++e) {
+        const double ms = MeanOfLast(m, e, kGatingSubBlocks);
+        if (!(ms > 0.0)) continue;
+        const double lufs = Loudness(ms);
+        if (lufs > kAbsoluteGateLufs && lufs > gate) {
+            power += ms;
+            count += 1;
+        }
+    }
+    return Loudness(power / double(count));  // the loudest block is always above the gate
+}
+
+// Loudness range: the 3 s values above both gates, each compared by its own
+// loudness; the value at rank round(p x (count - 1)) of them, ascending,
+// for p = 95 % less the one for p = 10 %.
+double LoudnessRange(const LoudnessState& m) {
+    const int64_t subs = int64_t(m.subSums.size());
+    std::vector<double> values;
+    values.reserve(size_t(std::max<int64_t>(0, subs - (kShortTermSubBlocks - 1))));
+    double power = 0.0;
+    for (int64_t e = kShortTermSubBlocks - 1; e < subs; ++e) {
+        const double ms = MeanOfLast(m, e, kShortTermSubBlocks);
+        if (!(ms > 0.0)) continue;
+        const double lufs = Loudness(ms);
+        if (!(lufs > kAbsoluteGateLufs)) continue;
+        power += ms;
+        values.push_back(lufs);
+    }
+    if (values.empty()) return 0.0;
+    const double gate = Loudness(power / double(values.size())) + kRangeGateLu;
+    values.erase(std::remove_if(values.begin(), values.end(), [&](double v) { return !(v > gate); }),
+                 values.end());
+    const int64_t count = int64_t(values.size());  // at least the loudest
+    auto at = [&](double p) {
+        const auto rank = values.begin() + std::llround(p * double(count - 1));
+        std::nth_element(values.begin(), rank, values.end());
+        return *rank;
     };
-    if (m.finished >= kGatingSubBlocks) AddToHistogram(m.blocks, meanOfLast(kGatingSubBlocks));
-    if (m.finished >= kShortTermSubBlocks) AddToHistogram(m.shortTerm, meanOfLast(kShortTermSubBlocks));
+    const double low = at(kRangeLow);
+    return at(kRangeHigh) - low;
 }
 
 double PeakDb(double peak) { return peak > 0.0 ? 20.0 * std::log10(peak) : kSilentTruePeakDb; }
@@ -220,36 +404,27 @@ KWeighting KWeightingFor(double rate) {
 }
 
 TruePeakFilter MakeTruePeakFilter() {
-    // Kaiser-windowed sinc at the input's Nyquist frequency, sampled at four
-    // times the input rate and centred on an input sample, so phase 0 is the
-    // input itself. Each phase is scaled to unit gain at DC.
     TruePeakFilter f{};
-    constexpr int kLength = kTruePeakPhases * kTruePeakTaps;
-    constexpr int kCentre = kLength / 2;
-    const double i0Beta = BesselI0(kKaiserBeta);
-    for (int p = 0; p < kTruePeakPhases; ++p) {
-        double sum = 0.0;
-        for (int j = 0; j < kTruePeakTaps; ++j) {
-            const int n = kTruePeakPhases * j + p;
-            const double t = double(n - kCentre) / kTruePeakPhases;  // in input samples
-            const double sinc = t == 0.0 ? 1.0 : std::sin(kPi * t) / (kPi * t);
-            const double r = double(n - kCentre) / kCentre;
-            const double window = BesselI0(kKaiserBeta * std::sqrt(std::max(0.0, 1.0 - r * r))) / i0Beta;
-            // Tap j multiplies the input j samples back: store it oldest first.
-            f.phase[p][kTruePeakTaps - 1 - j] = sinc * window;
-            sum += sinc * window;
+    f.phase[0][kTruePeakTaps - 1 - kTruePeakCentre] = 1.0;
+    for (int p = 1; p < kTruePeakPhases; ++p) {
+        // Phases p and kTruePeakPhases - p mirror each other: design one, reverse it.
+        if (2 * p > kTruePeakPhases) {
+            for (int k = 0; k < kTruePeakTaps; ++k)
+                f.phase[p][k] = f.phase[kTruePeakPhases - p][kTruePeakTaps - 1 - k];
+            continue;
         }
+        DesignPhase(kTruePeakCentre - double(p) / kTruePeakPhases, f.phase[p]);
+    }
+    for (const auto& phase : f.phase) {
         double magnitude = 0.0;
-        for (double& c : f.phase[p]) {
-            c /= sum;
-            magnitude += std::fabs(c);
-        }
-        f.gainBound = std::max(f.gainBound, magnitude);
+        for (double c : phase) magnitude += std::fabs(c);
+        f.gainBound = std::max(f.gainBound, magnitude * kBoundMargin);
     }
     return f;
 }
 
-void StartLoudnessMeter(LoudnessState& m, uint32_t rate, int channels, double fullScale) {
+void StartLoudnessMeter(LoudnessState& m, uint32_t rate, int channels, double fullScale,
+                        int64_t expectedFrames) {
     m = LoudnessState{};
     m.started = rate > 0 && (channels == 1 || channels == 2) && fullScale > 0.0;
     if (!m.started) return;
@@ -259,21 +434,25 @@ void StartLoudnessMeter(LoudnessState& m, uint32_t rate, int channels, double fu
     m.k = KWeightingFor(double(rate));
     m.filter = MakeTruePeakFilter();
     m.subEnd = int64_t(rate) / 10;
-    for (LoudnessHistogram* h : {&m.blocks, &m.shortTerm}) {
-        h->count.assign(kLoudnessBins, 0);
-        h->power.assign(kLoudnessBins, 0.0);
+    if (expectedFrames > 0) {
+        const int64_t r = rate;  // sub-blocks finished in the window, and one
+        const int64_t subs = expectedFrames / r * 10 + expectedFrames % r * 10 / r + 1;
+        m.subSums.reserve(size_t(std::min(subs, kMostReserved)));
     }
 }
 
 VARNEL_HOT_LOOP void MeasureLoudness(LoudnessState& m, const int32_t* left, const int32_t* right, int n) {
     if (!m.started) return;
-    double scaled[2][kHistory + kScratchFrames];
+    double scaled[2 * (kHistory + kScratchFrames)];
     int done = 0;
     while (done < n) {
         // Up to the end of the current 100 ms sub-block, a scratch at a time.
         const int part = int(std::min<int64_t>({int64_t(n - done), m.subEnd - m.frames,
                                                 int64_t(kScratchFrames)}));
-        MeasurePart(m, left + done, m.channels == 2 ? right + done : nullptr, part, scaled);
+        if (m.channels == 2)
+            MeasurePart<2>(m, left + done, right + done, part, scaled);
+        else
+            MeasurePart<1>(m, left + done, nullptr, part, scaled);
         m.frames += part;
         done += part;
         if (m.frames == m.subEnd) FinishSubBlock(m);
@@ -285,23 +464,20 @@ LoudnessFigures LoudnessResult(const LoudnessState& m) {
     r.integrated = -std::numeric_limits<double>::infinity();
     r.truePeakL = r.truePeakR = kSilentTruePeakDb;
     if (!m.started) return r;
+    r.integrated = IntegratedLoudness(m);
+    r.range = LoudnessRange(m);
 
-    const double gate = RelativeGate(m.blocks, kRelativeGateLu);
-    int64_t count = 0;
-    double power = 0.0;
-    if (!std::isnan(gate)) GatedTotals(m.blocks, gate, count, power);
-    if (count > 0) r.integrated = Loudness(power / double(count));
-
-    const double rangeGate = RelativeGate(m.shortTerm, kRangeGateLu);
-    if (!std::isnan(rangeGate)) {
-        GatedTotals(m.shortTerm, rangeGate, count, power);
-        if (count > 0)
-            r.range = Percentile(m.shortTerm, rangeGate, count, kRangeHigh) -
-                      Percentile(m.shortTerm, rangeGate, count, kRangeLow);
-    }
-
-    r.truePeakL = PeakDb(m.truePeak[0]);
-    r.truePeakR = m.channels == 2 ? PeakDb(m.truePeak[1]) : r.truePeakL;
+    // The interpolator's run-out: the last inputs followed by as many frames
+    // of silence as the filter is long, so a peak in the last samples counts.
+    double tail[2 * (kHistory + kTruePeakTaps)] = {};
+    std::copy(m.history, m.history + m.channels * kHistory, tail);
+    double peak[2] = {m.truePeak[0], m.truePeak[1]};
+    if (m.channels == 2)
+        FollowTruePeak<2>(m.filter, tail, kTruePeakTaps, peak);
+    else
+        FollowTruePeak<1>(m.filter, tail, kTruePeakTaps, peak);
+    r.truePeakL = PeakDb(peak[0]);
+    r.truePeakR = m.channels == 2 ? PeakDb(peak[1]) : r.truePeakL;
     return r;
 }
 

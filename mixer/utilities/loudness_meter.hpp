@@ -3,8 +3,10 @@
 // integrated loudness (absolute gate -70 LUFS, relative gate -10 LU), 3 s
 // short-term values every 100 ms for the loudness range (relative gate
 // -20 LU, 10th to 95th percentile), and the true peak by 4x oversampling.
-// Memory is fixed when the meter starts: block and short-term loudnesses go
-// into histograms, never into lists that grow with the song.
+// The meter keeps one number per finished 100 ms sub-block (8 bytes) and
+// works out the blocks, the short-term values and the gates from them at the
+// end, so every block and every short-term value meets the gates with its
+// own value.
 #pragma once
 
 #include <cstdint>
@@ -17,38 +19,34 @@ struct KBiquad {
 };
 
 // The two K-weighting stages for a sample rate, from their analog prototype
-// by the bilinear transform: the high-frequency shelf, then the high pass.
+// by the bilinear transform: the high-frequency shelf, then the high pass
+// (whose numerator is always 1, -2, 1).
 struct KWeighting {
     KBiquad shelf;
     KBiquad highPass;
 };
 KWeighting KWeightingFor(double rate);
 
-// Histogram of loudness values above the absolute gate, in bins of
-// kLoudnessBinLu from kLoudnessFloorLufs up; each bin keeps the number of
-// values and the sum of their mean squares, so gated means stay exact.
-constexpr double kLoudnessFloorLufs = -70.0;
-constexpr double kLoudnessBinLu = 0.01;
-constexpr int kLoudnessBins = 9000;  // up to +20 LUFS, above any full-scale signal
-struct LoudnessHistogram {
-    std::vector<int64_t> count;
-    std::vector<double> power;
-};
-
 // Oversampling interpolator: kTruePeakPhases phases of kTruePeakTaps taps.
+// Phase 0 is the input itself; phase p interpolates p / kTruePeakPhases of
+// a sample after the input kTruePeakCentre samples before the newest of its
+// window.
 constexpr int kTruePeakPhases = 4;
 constexpr int kTruePeakTaps = 12;
+constexpr int kTruePeakCentre = 6;
 struct TruePeakFilter {
     // phase[p][k] multiplies the k-th oldest of the last kTruePeakTaps inputs.
     double phase[kTruePeakPhases][kTruePeakTaps];
-    // Largest sum of |taps| of a phase: no output exceeds it times the
-    // largest input magnitude in its window.
+    // Largest sum of |taps| of a phase, rounded up past the rounding of any
+    // output: no output exceeds it times the largest input magnitude in its
+    // window.
     double gainBound;
 };
 TruePeakFilter MakeTruePeakFilter();
 
 constexpr int kShortTermSubBlocks = 30;  // 3 s
 constexpr int kGatingSubBlocks = 4;      // 400 ms
+constexpr int kTruePeakHistory = kTruePeakTaps - 1;
 
 // The meter's whole state; the caller owns it. A meter that was never
 // started measures nothing.
@@ -64,23 +62,23 @@ struct LoudnessState {
     int64_t frames = 0;          // frames measured so far
     int64_t subIndex = 0;
     int64_t subEnd = 0;
-    double subSum = 0.0;         // K-weighted squares, summed over channels
-    // The last kShortTermSubBlocks finished sub-blocks (ring).
-    double ringSum[kShortTermSubBlocks] = {};
-    int64_t ringFrames[kShortTermSubBlocks] = {};
-    int ringNext = 0;
-    int64_t finished = 0;        // sub-blocks finished
-    LoudnessHistogram blocks;     // 400 ms gating blocks
-    LoudnessHistogram shortTerm;  // 3 s values
-    // True peak: the inputs before the current part, oldest first.
+    double subSum[2] = {};       // K-weighted squares per channel, frame by frame
+    // The K-weighted square sum of every finished sub-block, in order: left
+    // plus right.
+    std::vector<double> subSums;
+    // True peak: the inputs before the current part, oldest first, the
+    // channels of a frame side by side.
     TruePeakFilter filter{};
-    double history[2][kTruePeakTaps - 1] = {};
+    double history[kTruePeakHistory * 2] = {};
     double truePeak[2] = {};     // largest interpolated magnitude, full scale 1
 };
 
 // Readies the meter for a run at `rate` with 1 or 2 channels of integers
 // whose full scale is `fullScale` (2^23 for 24-bit output, 2^15 for 16-bit).
-void StartLoudnessMeter(LoudnessState& m, uint32_t rate, int channels, double fullScale);
+// With `expectedFrames` (the window's length) the sub-block list is reserved
+// once (up to 58 hours), so it does not grow while mixing.
+void StartLoudnessMeter(LoudnessState& m, uint32_t rate, int channels, double fullScale,
+                        int64_t expectedFrames = 0);
 
 // Measures n frames; `right` is ignored with one channel.
 void MeasureLoudness(LoudnessState& m, const int32_t* left, const int32_t* right, int n);
@@ -88,9 +86,12 @@ void MeasureLoudness(LoudnessState& m, const int32_t* left, const int32_t* right
 struct LoudnessFigures {
     double integrated = 0.0;  // LUFS; -infinity when no block passes the gates
     double range = 0.0;       // LU; 0 without any gated 3 s value
-    double truePeakL = 0.0;   // dBTP; -infinity for silence
+    double truePeakL = 0.0;   // dBTP; -144 (the report's floor) for silence
     double truePeakR = 0.0;   // equal to L with one channel
 };
+// The figures of everything measured so far, the true peak including the
+// interpolator's run-out over kTruePeakTaps frames of silence after the end.
+// Needs, for a moment, 8 bytes per 3 s value on top of the state.
 LoudnessFigures LoudnessResult(const LoudnessState& m);
 
 }  // namespace varnel
