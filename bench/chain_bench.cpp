@@ -115,8 +115,8 @@ int main(int argc, char** argv) {
     for (const auto& c : cases) {
         runs.push_back(Case{c.name});
         runs.back().pair = c.pair;
-        ReadEffectSettings(std::string("\nbench\n") + c.lines, "", 48000, false, 0, 1, false,
-                           false, "", *runs.back().fx);
+        const std::string script = std::string("\nbench\n") + c.lines;
+        ReadEffectSettings(script, "", 48000, false, 0, 1, false, false, "", *runs.back().fx);
     }
     // Round robin, so a slow spell of a shared machine hits every case alike.
     for (int pass = 0; pass < 30; ++pass)

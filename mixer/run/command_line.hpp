@@ -1,20 +1,31 @@
-// The informational options of the mixer's command line. They are looked at
-// before anything else runs; every other argument keeps its positional
-// meaning (track list, fader file, preferences file).
+// The mixer's command line: up to three positional arguments (track list,
+// fader file, preferences file) and the options.
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 namespace varnel {
 
 constexpr const char* kVersionLine = "Varnel version 1.164 (w20e)";
 
+struct CommandLine {
+    std::string tracks = "tracks.txt";
+    std::string faders = "faders.txt";
+    std::string prefs = "prefs.txt";
+    bool fadersGiven = false;  // the fader file was named
+    bool check = false;        // --check: read everything, print what was understood, write nothing
+    bool strict = false;       // --strict: any warning ends the run before a file is written
+};
+
 // Prints the usage text to `out`.
 void PrintUsage(std::FILE* out);
 
-// When an argument is "-h", "--help" or "--version", prints the usage or the
-// version line to `out`, sets `status` to 0 and returns true: the program
-// ends there. Otherwise returns false and leaves `status` alone.
-bool HandleInfoOptions(int argc, const char* const* argv, std::FILE* out, int& status);
+// Reads the arguments into `cl`. Returns -1 when the run goes on; otherwise
+// the program ends with the returned status after what was printed to `out`:
+// 0 for "-h", "--help" and "--version" (wherever they stand), 2 with the
+// usage for an unknown option (any other argument beginning with "-") or a
+// fourth positional argument.
+int ParseCommandLine(int argc, const char* const* argv, std::FILE* out, CommandLine& cl);
 
 }  // namespace varnel

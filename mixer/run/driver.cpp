@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <unistd.h>
 
+#include "mixer/run/check_summary.hpp"
 #include "mixer/run/command_line.hpp"
 #include "mixer/run/effect_chain.hpp"
 #include "mixer/run/input_stage.hpp"
@@ -43,6 +45,7 @@ struct OutputIndex {
 
 // Everything the run owns; one instance lives for the whole run.
 struct RunTables {
+    Diagnostics diag;  // every warning of the run
     Prefs prefs;
     TrackList tracks;
     TextFile faders;
@@ -70,14 +73,9 @@ struct RunTables {
     std::vector<std::string> paths;  // current track path per channel
 };
 
-// The names of the three text files the run reads.
-struct InputNames {
-    std::string tracks, faders, prefs;
-};
-
 // Every file the run reads, for the check that no output replaces one: each
 // track of the list whatever its switch, and the three text files.
-std::vector<RunInput> RunInputs(const RunTables& r, const InputNames& names) {
+std::vector<RunInput> RunInputs(const RunTables& r, const CommandLine& names) {
     std::vector<RunInput> inputs;
     for (int ch = 1; ch <= r.tracks.count && ch < kChannelTable; ++ch)
         if (!r.paths[size_t(ch)].empty())
@@ -88,9 +86,9 @@ std::vector<RunInput> RunInputs(const RunTables& r, const InputNames& names) {
     return inputs;
 }
 
-// Plans, checks and creates every output of the run, all before the mix
-// starts, then writes the audio headers. A refusal leaves nothing on disk.
-int PrepareOutputs(RunTables& r, const InputNames& names, uint32_t rate, const MixWindow& window) {
+// Plans and checks every output of the run against the inputs and each
+// other; nothing is written.
+int PlanOutputs(RunTables& r, const CommandLine& names) {
     const Prefs& p = r.prefs;
     const ReverbSettings& rv = r.fx.reverb;
     // A preview's reports are named after the preview, so they never
@@ -106,7 +104,16 @@ int PrepareOutputs(RunTables& r, const InputNames& names, uint32_t rate, const M
     at.faderCopy = AddRunOutput(o, "fader file copy", FaderCopyFileName(reportDir, reportName));
 
     const std::vector<RunInput> inputs = RunInputs(r, names);
-    if (int st = CheckRunOutputs(o, inputs)) return st;
+    return CheckRunOutputs(o, inputs);
+}
+
+// Creates every planned output, all before the mix starts, then writes the
+// audio headers. A refusal leaves nothing on disk.
+int CreateOutputs(RunTables& r, uint32_t rate, const MixWindow& window) {
+    const Prefs& p = r.prefs;
+    const ReverbSettings& rv = r.fx.reverb;
+    RunOutputs& o = r.outputs;
+    const OutputIndex& at = r.outIndex;
     if (int st = CreateRunOutputs(o)) return st;
 
     const int outChannels = p.mono ? 1 : 2;
@@ -119,6 +126,21 @@ int PrepareOutputs(RunTables& r, const InputNames& names, uint32_t rate, const M
     return 0;
 }
 
+// The track list, for messages about a channel's line (shown at any verbosity).
+ScanText TracksText(RunTables& r) { return ScanOf(r.tracks.file, &r.diag, true); }
+
+// A header message names the track's file: the track list's line goes in
+// front, and the file's path too when the message does not hold it.
+void ReportTrack(RunTables& r, int ch, const std::string& path, std::string why) {
+    if (why.find(path) == std::string::npos) {
+        const size_t lead = why.find_first_not_of('\n');
+        why.insert(lead == std::string::npos ? why.size() : lead, path + ": ");
+    }
+    LineMessage(TracksText(r), r.tracks.line[size_t(ch)], why);
+    r.tracks.reason[size_t(ch)] = OneLine(why);
+    r.tracks.enabled[ch] = 0;
+}
+
 int ReadHeaders(RunTables& r) {
     r.paths.assign(kChannelTable, std::string());
     for (int ch = 1; ch <= r.tracks.count; ++ch) {
@@ -126,12 +148,14 @@ int ReadHeaders(RunTables& r) {
         r.paths[size_t(ch)] = path;
         if (!r.tracks.enabled[ch]) continue;
         if (path.size() > size_t(kMaxPathChars)) {
-            std::printf("The path of channel %i is longer than %i characters: %s\n", ch,
-                        kMaxPathChars, path.c_str());
-            r.tracks.enabled[ch] = 0;
+            char text[96];
+            std::snprintf(text, sizeof text, "The path of channel %i is longer than %i characters: ", ch,
+                          kMaxPathChars);
+            ReportTrack(r, ch, path, text + path + "\n");
             continue;
         }
-        if (GET_ATTRIBUTES(ch, path, r.headers) == 0) r.tracks.enabled[ch] = 0;
+        std::string why;
+        if (GET_ATTRIBUTES(ch, path, r.headers, &why) == 0) ReportTrack(r, ch, path, why);
     }
     if (r.prefs.verbosity == 2) std::puts("Read file headers.");
     return 0;
@@ -146,11 +170,28 @@ int CheckSampleRates(RunTables& r, uint32_t& rate) {
             rate = r.headers.rate[size_t(ch)];
         } else if (r.headers.rate[size_t(ch)] != rate) {
             std::printf("The sample rate appears to be %li\n", long(rate));
-            std::printf("The file assigned to channel %i has a different rate!\n", ch);
+            char text[160];
+            std::snprintf(text, sizeof text,
+                          "The file assigned to channel %i has a different rate! (%s: %u Hz)\n", ch,
+                          r.paths[size_t(ch)].c_str(), r.headers.rate[size_t(ch)]);
+            LineError(TracksText(r), r.tracks.line[size_t(ch)], text);
             return 1;
         }
     }
     return 0;
+}
+
+// No channel left to mix: says why for each.
+int RefuseEmptyMix(RunTables& r) {
+    std::puts("Error: no track of the track list can be mixed.");
+    const ScanText src = TracksText(r);
+    if (r.tracks.count == 0) std::printf("%s holds no track line.\n", r.tracks.file.name.c_str());
+    for (int ch = 1; ch <= r.tracks.count; ++ch) {
+        const std::string& why = r.tracks.reason[size_t(ch)];
+        std::printf("%schannel %d (%s): %s\n", Location(src, r.tracks.line[size_t(ch)]).c_str(), ch,
+                    r.tracks.names[size_t(ch)].c_str(), why.empty() ? "not mixed" : why.c_str());
+    }
+    return 2;
 }
 
 // Phases 21 and 22 share their end: close, write the reports, put every
@@ -211,25 +252,29 @@ int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate) {
     return 0;
 }
 
-int Run(RunTables& r, int argc, char** argv) {
-    // 1. Start-up.
-    const std::clock_t startClock = std::clock();
-    const std::string tracksName = argc >= 2 ? argv[1] : "tracks.txt";
-    const std::string fadersName = argc >= 3 ? argv[2] : "faders.txt";
-    const std::string prefsName = argc >= 4 ? argv[3] : "prefs.txt";
-    const InputNames names{tracksName, fadersName, prefsName};
+// Phases 2 to 19 without writing anything: every text file, every header
+// and every pass of the fader file, and the plan of the outputs, checked.
+// Returns 0 or the status the run ends with.
+int ReadSession(RunTables& r, const CommandLine& cl, uint32_t& rate, MixWindow& window) {
+    Diagnostics& d = r.diag;
+    const bool mayWrite = !cl.check && !cl.strict;
 
     // 2. Preferences, first group.
-    LoadPreferences(prefsName, r.prefs);
+    LoadPreferences(cl.prefs, r.prefs, d, mayWrite);
     Prefs& p = r.prefs;
+    if (cl.check) p.verbosity = 1;  // the summary says what was read
+    PrintBanner(p);
 
     // 3. Track list, first look.
-    if (int st = CountTracks(tracksName, p.separator, p.verbosity, r.tracks)) return st;
+    if (int st = CountTracks(cl.tracks, p.separator, p.verbosity, r.tracks, &d)) return st;
 
-    // 4. Fader file.
-    if (int st = LoadFaderScript(fadersName, argc >= 3, r.tracks.count, p.verbosity, r.faders))
+    // 4. Fader file: a default one is offered only to a person at a terminal.
+    const MissingFaders missing =
+        mayWrite && isatty(STDIN_FILENO) ? MissingFaders::Prompt : MissingFaders::Refuse;
+    if (int st = LoadFaderScript(cl.faders, cl.fadersGiven, r.tracks.count, p.verbosity, r.faders,
+                                 &d, missing))
         return st;
-    const std::string& script = r.faders.content;
+    const ScanText script = ScanOf(r.faders, &d, p.verbosity >= 2);
 
     // 5. Working storage.
     AllocateInputStage(r.input);
@@ -240,9 +285,11 @@ int Run(RunTables& r, int argc, char** argv) {
     // 7. WAV headers.
     ReadHeaders(r);
 
-    // 8. Sample-rate check.
-    uint32_t rate = 0;
+    // 8. Sample-rate check; a list without any usable track stops here.
     if (int st = CheckSampleRates(r, rate)) return st;
+    bool anyTrack = false;
+    for (int ch = 1; ch <= r.tracks.count; ++ch) anyTrack = anyTrack || r.tracks.enabled[ch];
+    if (!anyTrack) return RefuseEmptyMix(r);
 
     // 9. Start offsets and song length.
     if (int st = ReadStartOffsets(script, double(rate), r.offsets)) return st;
@@ -258,18 +305,11 @@ int Run(RunTables& r, int argc, char** argv) {
     SeedDitherRandom(r.dither, r.ditherSeed);
 
     // 11. Output name.
-    if (int st = ReadOutputName(p, MixNameFromScript(script))) return st;
+    if (int st = ReadOutputName(p, MixNameFromScript(r.faders.content))) return st;
     if (int st = CheckMixName(p.mixName)) return st;
 
     // 12. Mix window.
-    MixWindow window;
     if (int st = ComputeMixWindow(p, songLength, double(rate), window)) return st;
-    bool anyTrack = false;
-    for (int ch = 1; ch <= r.tracks.count; ++ch) anyTrack = anyTrack || r.tracks.enabled[ch];
-    if (!anyTrack) {
-        std::puts("Error: no track of the track list can be mixed.");
-        return 2;
-    }
 
     // 13. Remaining switches.
     ReadOutputSwitches(p);
@@ -311,10 +351,54 @@ int Run(RunTables& r, int argc, char** argv) {
     // 18. Level, pan and trim lines.
     if (int st = ApplyAfterEntries(script, ctx, r.faderTables, r.vcaTables, r.faderSettings)) return st;
 
-    // 19. Effect settings and the tap file.
-    ReadEffectSettings(script, p.file.content, rate, p.percentMode, p.verbosity, r.tracks.count,
+    // 19. Effect settings; the outputs are planned and checked.
+    ReadEffectSettings(script, ctx.prefs, rate, p.percentMode, p.verbosity, r.tracks.count,
                        r.faderSettings.masterHasEffects, p.mixDirSet, p.mixDir, r.fx);
-    if (int st = PrepareOutputs(r, names, rate, window)) return st;
+    return PlanOutputs(r, cl);
+}
+
+// --check: what was understood, every warning, and the status a mix would
+// end with.
+int FinishCheck(const RunTables& r, int status, const MixWindow& window) {
+    if (status == 0) {
+        CheckView v;
+        v.prefs = &r.prefs;
+        v.tracks = &r.tracks;
+        v.headers = &r.headers;
+        v.offsets = &r.offsets;
+        v.ctx = &r.script;
+        v.faders = &r.faderTables;
+        v.vcas = &r.vcaTables;
+        v.routing = &r.routing;
+        v.fx = &r.fx;
+        v.window = window;
+        PrintCheckSummary(v);
+    }
+    PrintWarningList(r.diag);
+    if (status != 0) return 2;
+    return r.diag.strict && r.diag.count > 0 ? 2 : 0;
+}
+
+int Run(RunTables& r, const CommandLine& cl) {
+    // 1. Start-up.
+    const std::clock_t startClock = std::clock();
+    r.diag.strict = cl.strict;
+    r.diag.deferPrinting = cl.check;
+
+    uint32_t rate = 0;
+    MixWindow window;
+    const int status = ReadSession(r, cl, rate, window);
+    if (cl.check) return FinishCheck(r, status, window);
+    if (status != 0) return status;
+    if (r.diag.strict && r.diag.count > 0) {
+        std::printf("Error: %s with --strict; nothing was written.\n",
+                    WarningCountLine(r.diag.count).c_str());
+        return 2;
+    }
+    Prefs& p = r.prefs;
+    ScriptContext& ctx = r.script;
+    const int outChannels = p.mono ? 1 : 2;
+    if (int st = CreateOutputs(r, rate, window)) return st;
 
     // 20. Mixing.
     InitPlayback(ctx, window.start, r.offsets, r.faderTables, r.vcaTables, r.playback);
@@ -370,10 +454,10 @@ int Run(RunTables& r, int argc, char** argv) {
 }  // namespace
 
 int RunMixer(int argc, char** argv) {
-    int infoStatus = 0;
-    if (HandleInfoOptions(argc, argv, stdout, infoStatus)) return infoStatus;
+    CommandLine cl;
+    if (int st = ParseCommandLine(argc, argv, stdout, cl); st >= 0) return st;
     auto tables = std::make_unique<RunTables>();
-    int status = Run(*tables, argc, argv);
+    int status = Run(*tables, cl);
     std::fflush(stdout);
     if (status != 0) {
         DropOutputFile(tables->out);

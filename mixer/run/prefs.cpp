@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "mixer/utilities/limits.hpp"
+#include "mixer/utilities/line_checks.hpp"
 #include "mixer/utilities/numbers.hpp"
 #include "mixer/utilities/start_offsets.hpp"
 
@@ -21,10 +22,12 @@ constexpr const char* kBanner =
     "Varnel version 1.164 (w20e) - offline multitrack mixer\n"
     "Mixes from text: tracks, faders, preferences.\n";
 
+constexpr const char* kDefaultPrefsName = "prefs.txt";
+
 // Creates "prefs.txt" only where no file of that name exists, so a mistyped
 // name on the command line never costs the user a real preferences file.
-bool CreateDefaultPrefs(TextFile& out) {
-    int fd = ::open("prefs.txt", O_RDWR | O_CREAT | O_EXCL, 0644);
+bool CreateDefaultPrefs(const std::string& name, TextFile& out) {
+    int fd = ::open(kDefaultPrefsName, O_RDWR | O_CREAT | O_EXCL, 0644);
     if (fd < 0) return false;
     std::FILE* f = ::fdopen(fd, "w+");
     if (!f) {
@@ -32,24 +35,21 @@ bool CreateDefaultPrefs(TextFile& out) {
         return false;
     }
     bool ok = std::fputs(kDefaultPrefsText, f) >= 0 && std::fflush(f) == 0;
-    if (ok) LoadTextStream(f, out);
+    if (ok) LoadTextStream(f, name, out);
     std::fclose(f);
     return ok;
 }
 
-void UseDefaultText(TextFile& out) {
-    out.whole = kDefaultPrefsText;
-    out.content = ContentAfterBegin(out.whole);
-}
-
 // A directory prefix from the rest of the keyword's line (last hit wins).
-void ReadPrefix(const std::string& content, const char* keyword, bool& set, std::string& value) {
-    ScanKeyword(content, keyword, [&](Tokenizer& t) {
+void ReadPrefix(const ScanText& src, const char* keyword, bool& set, std::string& value) {
+    ScanKeyword(src, keyword, [&](KeywordLine& k) {
         std::string_view v;
-        if (!NextToken(t, kLineDelim, v)) return true;
+        if (!NextField(k, kLineDelim, v)) return true;
         if (v.size() > size_t(kMaxPathChars)) {
-            std::printf("Warning: the \"%s\" setting is longer than %i characters and is ignored.\n",
-                        keyword, kMaxPathChars);
+            LineWarning(src, k.line,
+                        std::string("the \"") + keyword + "\" setting is longer than " +
+                            std::to_string(kMaxPathChars) + " characters and is ignored.",
+                        true);
             return true;
         }
         value.assign(v);
@@ -59,11 +59,11 @@ void ReadPrefix(const std::string& content, const char* keyword, bool& set, std:
 }
 
 // Rest-of-line integer field count: 1, 2 or 3, anything else 3 (last hit wins).
-void ReadFieldCount(const std::string& content, const char* keyword, int& fields) {
-    ScanKeyword(content, keyword, [&](Tokenizer& t) {
+void ReadFieldCount(const ScanText& src, const char* keyword, int& fields) {
+    ScanKeyword(src, keyword, [&](KeywordLine& k) {
         std::string_view v;
-        if (!NextToken(t, kLineDelim, v)) return true;
-        int n = ReadInteger(v);
+        if (!NextField(k, kLineDelim, v)) return true;
+        int n = IntegerOf(k, v);
         fields = (n >= 1 && n <= 3) ? n : 3;
         return true;
     });
@@ -89,11 +89,11 @@ std::string ClockText(int64_t samples, double rate) {
 
 // A window never runs past the song: what lies beyond is silence no track
 // holds, and a long enough window would fill the disk with it.
-void CutAtSongEnd(int64_t songLength, double rate, MixWindow& window) {
+void CutAtSongEnd(const ScanText& c, int64_t songLength, double rate, MixWindow& window) {
     if (window.length <= songLength - window.start) return;
     window.length = songLength - window.start;
-    std::printf("Warning: the mix window ends past the song's end; it is cut at %s.\n",
-                ClockText(songLength, rate).c_str());
+    FileWarning(c, "Warning: the mix window ends past the song's end; it is cut at " +
+                       ClockText(songLength, rate) + ".\n");
 }
 
 // The preview length in samples. A field that holds no number ("nan", a
@@ -108,24 +108,23 @@ int64_t PreviewLength(std::string_view field, double rate) {
     return TruncToInt64(ReadDecimal(field) * rate);
 }
 
-int64_t SecondsToSamples(std::string_view field, double rate) {
-    float seconds = float(ReadDecimal(field));
+int64_t SecondsToSamples(KeywordLine& k, std::string_view field, double rate) {
+    float seconds = float(DecimalOf(k, field));
     return TruncToInt64(double(seconds) * rate);
 }
 
 }  // namespace
 
-int64_t ReadTimeFields(Tokenizer& t, int fields, double rate) {
+ScanText PrefsText(const Prefs& prefs) { return ScanOf(prefs.file, prefs.diag, true); }
+
+int64_t ReadTimeFields(KeywordLine& k, int fields, double rate) {
     // Slots: minutes, seconds, milliseconds; which ones a line carries
     // depends on the field count.
     static constexpr int kSlotsFor[4][3] = {{1, -1, -1}, {1, -1, -1}, {0, 1, -1}, {0, 1, 2}};
     double part[3] = {0.0, 0.0, 0.0};
     if (fields < 1 || fields > 3) fields = 3;
-    for (int i = 0; i < fields; ++i) {
-        std::string_view v;
-        if (!NextToken(t, i == fields - 1 ? kLineDelim : kTabDelim, v)) break;
-        part[kSlotsFor[fields][i]] = ReadDecimal(v);
-    }
+    for (int i = 0; i < fields; ++i)
+        part[kSlotsFor[fields][i]] = DecimalField(k, i == fields - 1 ? kLineDelim : kTabDelim);
     // The same sum as the "offset" preference and the fader file's times.
     return TruncToInt64(ClockSeconds(part[0], part[1], part[2]) * rate);
 }
@@ -140,16 +139,12 @@ void DitherRange(int depth, int& offset, int& span) {
 }
 
 void ReadSeed(Prefs& prefs) {
-    const std::string& c = prefs.file.content;
-    ScanKeyword(c, "seed", [&](Tokenizer& t) {
-        // The value is the rest of the keyword's own line: a keyword that
-        // ends its line has none.
+    const ScanText c = PrefsText(prefs);
+    ScanKeyword(c, "seed", [&](KeywordLine& k) {
+        // The value is the rest of the keyword's own line; the check below
+        // names a missing or wrong one.
         std::string_view v;
-        const bool sameLine = t.pos > 0 && t.pos <= t.text.size() && t.text[t.pos - 1] == '\t';
-        if (sameLine) {
-            const size_t end = t.text.find('\n', t.pos);
-            v = t.text.substr(t.pos, end == std::string_view::npos ? std::string_view::npos : end - t.pos);
-        }
+        if (!NextToken(k.t, kLineDelim, v)) v = std::string_view();
         uint64_t value = 0;
         bool ok = !v.empty() && v.size() <= 10;
         for (char ch : v) {
@@ -160,55 +155,68 @@ void ReadSeed(Prefs& prefs) {
             prefs.seed = uint32_t(value);
             prefs.seedSet = true;
         } else {
-            std::printf("Warning: the seed \"%.*s\" is not a whole number from 0 to 4294967295; "
-                        "the line is ignored.\n",
-                        int(v.size()), v.data());
+            LineWarning(c, k.line,
+                        "the seed \"" + std::string(v) +
+                            "\" is not a whole number from 0 to 4294967295; the line is ignored.",
+                        true);
         }
         return true;
     });
 }
 
-void LoadPreferences(const std::string& path, Prefs& prefs) {
+void LoadPreferences(const std::string& path, Prefs& prefs, Diagnostics& diag, bool createMissing) {
+    prefs.diag = &diag;
     if (LoadTextFile(path, prefs.file) != LoadResult::Ok) {
-        std::puts("\nWarning: prefs.txt file was not found...");
-        if (!CreateDefaultPrefs(prefs.file)) {
-            // "prefs.txt" exists already (another name was asked for) or
-            // cannot be made: use the default content without writing.
-            UseDefaultText(prefs.file);
+        std::string message = "\nWarning: " + path + " file was not found...\n";
+        if (createMissing && CreateDefaultPrefs(path, prefs.file)) {
+            message += "...created one for you.\n";
+            if (path != kDefaultPrefsName)
+                message += std::string("The default preferences were written to ") +
+                           kDefaultPrefsName + ".\n";
+        } else {
+            // "prefs.txt" exists already (another name was asked for), cannot
+            // be made, or nothing may be written: the defaults are used as
+            // they are.
+            SetText(prefs.file, path, kDefaultPrefsText);
+            message += "...the default settings are used.\n";
         }
-        std::puts("...created one for you.");
+        AddWarning(diag, path, 0, message, true);
     }
-    const std::string& c = prefs.file.content;
+    const ScanText c = PrefsText(prefs);
+    CrLfWarning(c, prefs.file);
     PrintLineWarnings(c, WarningFile::Preferences);
 
-    ScanKeyword(c, "verbo", [&](Tokenizer& t) {
+    ScanKeyword(c, "verbo", [&](KeywordLine& k) {
         std::string_view v;
-        if (NextToken(t, kFieldDelims, v)) prefs.verbosity = ReadInteger(v);
+        if (NextField(k, kFieldDelims, v)) prefs.verbosity = IntegerOf(k, v);
         return true;
     });
-    if (prefs.verbosity == 2) std::fputs(kBanner, stdout);
 
     ReadPrefix(c, "mixdir", prefs.mixDirSet, prefs.mixDir);
     ReadPrefix(c, "predir", prefs.preDirSet, prefs.preDir);
     ReadPrefix(c, "bakdir", prefs.bakDirSet, prefs.bakDir);
     ReadPrefix(c, "wavdir", prefs.wavDirSet, prefs.wavDir);
 
-    ScanKeyword(c, "tlist", [&](Tokenizer& t) {
+    ScanKeyword(c, "tlist", [&](KeywordLine& k) {
         std::string_view v;
-        if (!NextToken(t, kFieldDelims, v)) return true;
-        int mode = ReadInteger(v);
+        if (!NextField(k, kFieldDelims, v)) return true;
+        int mode = IntegerOf(k, v);
         if (mode == 0 || mode == 1) prefs.trackListMode = mode;
         return true;
     });
     if (HasKeyword(c, "tlist=tab")) prefs.separator = '\t';
 }
 
+void PrintBanner(const Prefs& prefs) {
+    if (prefs.verbosity == 2) std::fputs(kBanner, stdout);
+}
+
 int ReadOutputName(Prefs& prefs, const std::string& scriptMixName) {
-    const std::string& c = prefs.file.content;
+    const ScanText c = PrefsText(prefs);
     prefs.mixName = scriptMixName;
-    ScanKeyword(c, "oname", [&](Tokenizer& t) {
+    ScanKeyword(c, "oname", [&](KeywordLine& k) {
         std::string_view v;
-        if (NextToken(t, kLineDelim, v)) prefs.mixName.assign(v);
+        if (NextField(k, kLineDelim, v)) prefs.mixName.assign(v);
         return true;
     });
     ReadFieldCount(c, "sfields", prefs.startFields);
@@ -222,16 +230,16 @@ int ReadOutputName(Prefs& prefs, const std::string& scriptMixName) {
 }
 
 int ComputeMixWindow(Prefs& prefs, int64_t songLength, double rate, MixWindow& window) {
-    const std::string& c = prefs.file.content;
+    const ScanText c = PrefsText(prefs);
     if (prefs.verbosity == 2) std::puts("Checking Preferences...");
 
     bool prefound = false;
-    Tokenizer afterPre{c, 0};
-    ScanKeyword(c, "pre", [&](Tokenizer& t) {
+    size_t afterPre = 0;
+    ScanKeyword(c, "pre", [&](KeywordLine& k) {
         std::string_view v;
         prefound = true;
-        if (NextToken(t, kLineDelim, v) && v == "on") prefs.preview = true;
-        afterPre = t;
+        if (NextField(k, kLineDelim, v) && v == "on") prefs.preview = true;
+        afterPre = k.t.pos;
         return false;
     });
     if (!prefound) std::puts("Preview mode not specified.");
@@ -245,32 +253,46 @@ int ComputeMixWindow(Prefs& prefs, int64_t songLength, double rate, MixWindow& w
                            "preview.wav";
         if (prefs.verbosity == 2) std::puts("Running in Preview Mode");
         int64_t start = 0, length = songLength;
-        std::string_view tok;
+        int status = 0;
         // "start" and "length" count only when they follow "pre".
-        while (NextToken(afterPre, kFieldDelims, tok)) {
-            if (tok == "end") break;
-            if (tok == "start") {
-                start = ReadTimeFields(afterPre, prefs.startFields, rate);
-                if (start > songLength || (start == songLength && songLength > 0)) {
-                    std::puts("Error: Preview start time in preferences file exceeds song length");
-                    return 2;
+        ScanKeywords(
+            c, [](std::string_view tok, size_t) { return tok == "start" || tok == "length"; },
+            [&](KeywordLine& k) {
+                if (k.keyword == "start") {
+                    if (NoValue(k, prefs.startFields)) return true;
+                    start = ReadTimeFields(k, prefs.startFields, rate);
+                    if (start > songLength || (start == songLength && songLength > 0)) {
+                        CheckFieldCount(k);
+                        LineError(c, k.line,
+                                  "Error: Preview start time in preferences file exceeds song length\n");
+                        status = 2;
+                        return false;
+                    }
+                    if (start < 0) {
+                        CheckFieldCount(k);
+                        LineError(c, k.line,
+                                  "Error: Preview start time in preferences is less than zero.\n");
+                        status = 2;
+                        return false;
+                    }
+                } else {
+                    std::string_view v;
+                    if (NextField(k, kLineDelim, v)) {
+                        DecimalOf(k, v);  // names text after the number
+                        length = PreviewLength(v, rate);
+                    }
                 }
-                if (start < 0) {
-                    std::puts("Error: Preview start time in preferences is less than zero.");
-                    return 2;
-                }
-            } else if (tok == "length") {
-                std::string_view v;
-                if (NextToken(afterPre, kLineDelim, v)) length = PreviewLength(v, rate);
-            }
-        }
+                return true;
+            },
+            true, afterPre);
+        if (status != 0) return status;
         if (length < 0 || start < 0) {
             std::puts("Head or tail set incorrectly in preferences!");
             return 2;
         }
         window.start = start;
         window.length = length;
-        CutAtSongEnd(songLength, rate, window);
+        CutAtSongEnd(c, songLength, rate, window);
         prefs.inGiven = false;
         prefs.inPoint = 0;
         return 0;
@@ -278,23 +300,25 @@ int ComputeMixWindow(Prefs& prefs, int64_t songLength, double rate, MixWindow& w
 
     int64_t head = 0, tail = 0, in = 0, out = 0;
     bool inGiven = false, outGiven = false;
-    ScanKeyword(c, "head", [&](Tokenizer& t) {
+    ScanKeyword(c, "head", [&](KeywordLine& k) {
         std::string_view v;
-        if (NextToken(t, kFieldDelims, v)) head = WindowPosition(SecondsToSamples(v, rate));
+        if (NextField(k, kFieldDelims, v)) head = WindowPosition(SecondsToSamples(k, v, rate));
         return true;
     });
-    ScanKeyword(c, "tail", [&](Tokenizer& t) {
+    ScanKeyword(c, "tail", [&](KeywordLine& k) {
         std::string_view v;
-        if (NextToken(t, kFieldDelims, v)) tail = WindowPosition(SecondsToSamples(v, rate));
+        if (NextField(k, kFieldDelims, v)) tail = WindowPosition(SecondsToSamples(k, v, rate));
         return true;
     });
-    ScanKeyword(c, "xin", [&](Tokenizer& t) {
-        in = WindowPosition(ReadTimeFields(t, prefs.inOutFields, rate));
+    ScanKeyword(c, "xin", [&](KeywordLine& k) {
+        if (NoValue(k, prefs.inOutFields)) return true;
+        in = WindowPosition(ReadTimeFields(k, prefs.inOutFields, rate));
         inGiven = true;
         return true;
     });
-    ScanKeyword(c, "xout", [&](Tokenizer& t) {
-        out = WindowPosition(ReadTimeFields(t, prefs.inOutFields, rate));
+    ScanKeyword(c, "xout", [&](KeywordLine& k) {
+        if (NoValue(k, prefs.inOutFields)) return true;
+        out = WindowPosition(ReadTimeFields(k, prefs.inOutFields, rate));
         outGiven = true;
         return true;
     });
@@ -325,55 +349,57 @@ int ComputeMixWindow(Prefs& prefs, int64_t songLength, double rate, MixWindow& w
     }
     window.start = start;
     window.length = length;
-    CutAtSongEnd(songLength, rate, window);
+    CutAtSongEnd(c, songLength, rate, window);
     prefs.inGiven = inGiven;
     prefs.inPoint = inGiven ? in : 0;
     return 0;
 }
 
 void ReadOutputSwitches(Prefs& prefs) {
-    const std::string& c = prefs.file.content;
-    ScanKeyword(c, "v=percent", [&](Tokenizer&) {
+    const ScanText c = PrefsText(prefs);
+    ScanKeyword(c, "v=percent", [&](KeywordLine&) {
         prefs.percentMode = true;
         if (prefs.verbosity == 2) std::puts("Faders using percent.");
         return true;
     });
-    ScanKeyword(c, "tempo", [&](Tokenizer&) {
+    ScanKeyword(c, "tempo", [&](KeywordLine&) {
         prefs.tempoMode = true;
         if (prefs.verbosity == 2) std::puts("Tempo mode on.");
         return true;
     });
-    ScanKeyword(c, "launch", [&](Tokenizer& t) {
+    ScanKeyword(c, "launch", [&](KeywordLine& k) {
         std::string_view v;
-        if (!NextToken(t, kFieldDelims, v)) return true;
+        if (!NextField(k, kFieldDelims, v)) return true;
         if (v.size() > size_t(kMaxLaunchChars)) {
-            std::printf("Warning: the launch command is longer than %i characters and is ignored.\n",
-                        kMaxLaunchChars);
+            LineWarning(c, k.line,
+                        "the launch command is longer than " + std::to_string(kMaxLaunchChars) +
+                            " characters and is ignored.",
+                        true);
             return true;
         }
         prefs.launch.assign(v);
         prefs.launchSet = true;
         return true;
     });
-    ScanKeyword(c, "mono", [&](Tokenizer& t) {
+    ScanKeyword(c, "mono", [&](KeywordLine& k) {
         std::string_view v;
-        if (!NextToken(t, kLineDelim, v)) return true;
+        if (!NextField(k, kLineDelim, v)) return true;
         prefs.mono = true;
-        double g = std::pow(10.0, ReadDecimal(v) / 20.0);
+        double g = std::pow(10.0, DecimalOf(k, v) / 20.0);
         prefs.monoGain = (g > 1.0 || g < 0.125) ? 0.5 : g;
         return true;
     });
-    ScanKeyword(c, "dbps", [&](Tokenizer& t) {
+    ScanKeyword(c, "dbps", [&](KeywordLine& k) {
         std::string_view v;
-        if (NextToken(t, kLineDelim, v)) prefs.dbps = float(ReadDecimal(v));
+        if (NextField(k, kLineDelim, v)) prefs.dbps = float(DecimalOf(k, v));
         return true;
     });
-    ScanKeyword(c, "dither", [&](Tokenizer& t) {
+    ScanKeyword(c, "dither", [&](KeywordLine& k) {
         std::string_view v;
-        if (!NextToken(t, kLineDelim, v)) return true;
-        int d = ReadInteger(v);
+        if (!NextField(k, kLineDelim, v)) return true;
+        int d = IntegerOf(k, v);
         if (d < 0 || d > 8)
-            std::puts("Dither is set out of range (0-8)");
+            LineMessage(c, k.line, "Dither is set out of range (0-8)\n");
         else
             prefs.dither = d;
         return true;

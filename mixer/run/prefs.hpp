@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "mixer/utilities/keyword_line.hpp"
 #include "mixer/utilities/text_scan.hpp"
 
 namespace varnel {
@@ -15,6 +16,7 @@ constexpr const char* kDefaultPrefsText =
 
 struct Prefs {
     TextFile file;
+    Diagnostics* diag = nullptr;  // the run's record; nullptr: messages printed only
 
     // first group (read at load time)
     int verbosity = 2;
@@ -57,10 +59,16 @@ struct MixWindow {
     int64_t length = 0;
 };
 
-// Opens and loads the preferences (creating "prefs.txt" with the default
-// content where no file exists), prints the line warnings, then reads the
-// first keyword group; prints the banner at verbosity 2.
-void LoadPreferences(const std::string& path, Prefs& prefs);
+// Opens and loads the preferences, prints the line warnings, then reads the
+// first keyword group. A missing file is replaced by the default content,
+// written to "prefs.txt" (where no such file exists) when `createMissing`.
+// Warnings go to `diag`.
+void LoadPreferences(const std::string& path, Prefs& prefs, Diagnostics& diag,
+                     bool createMissing = true);
+// The banner, at verbosity 2.
+void PrintBanner(const Prefs& prefs);
+// The preferences as the keyword scans read them.
+ScanText PrefsText(const Prefs& prefs);
 
 // Phase 11: the mix name ("oname", else `scriptMixName`), "sfields" and the
 // output file name. Returns 0, or the exit status after printing why.
@@ -72,10 +80,11 @@ int ComputeMixWindow(Prefs& prefs, int64_t songLength, double rate, MixWindow& w
 // Phase 13: "v=percent", "tempo", "launch", "mono", "dbps", "dither", "outbits".
 void ReadOutputSwitches(Prefs& prefs);
 
-// Position in samples of one to three time fields read from `t`: the last
-// field is the rest of the line, the others end at a tab; each is rounded to
-// single precision before the sum, which is scaled by the rate and truncated.
-int64_t ReadTimeFields(Tokenizer& t, int fields, double rate);
+// Position in samples of one to three time fields read from the keyword's
+// line: the last field is the rest of the line, the others end at a tab; each
+// is rounded to single precision before the sum, which is scaled by the rate
+// and truncated. A missing field counts as 0.
+int64_t ReadTimeFields(KeywordLine& k, int fields, double rate);
 
 // Phase 10: "seed", a whole number 0..4294967295 (the last accepted line
 // counts); any other value prints a warning and the line is ignored.

@@ -7,7 +7,7 @@ void ScriptSwitchesFromPrefs(const Prefs& p, const MixWindow& window, ScriptCont
     ctx.percentMode = p.percentMode;
     ctx.tempoMode = p.tempoMode;
     ctx.dbps = p.dbps;
-    ctx.prefs = p.file.content;
+    ctx.prefs = PrefsText(p);
     ctx.inPoint = p.inPoint;
     ctx.preview = p.preview;
     ctx.mixStart = window.start;

@@ -77,11 +77,12 @@ namespace {
 
 // Everything one pass needs besides the scratch table.
 struct Pass {
-    std::string_view content;
+    const ScanText& content;
     double rate;
     int levelMode;  // 0 decibels, 1 percent
     ParamTable& table;
     int& anyMaster;
+    ParamLines lines{};  // the line of each row of the table
 };
 
 bool IsBusSlot(int slot) { return slot == 0 || (slot > kSubmixBase && slot <= kSubmixBase + 8); }
@@ -108,7 +109,7 @@ void ForEachPresent(const ParamTable& table, Body body) {
 // "comp" and "rms": threshold, attack ms, release ms, ratio.
 void ReadCompressor(Pass& p, const char* keyword, int& masterFlag, int* on, int32_t* thresh,
                     int32_t* attack, int32_t* release, double* ratio) {
-    ParamsFromBuffer(p.content, keyword, p.table, 5, masterFlag, p.anyMaster);
+    ParamsFromBuffer(p.content, keyword, p.table, 5, masterFlag, p.anyMaster, &p.lines);
     ForEachPresent(p.table, [&](int slot, const auto& row) {
         on[slot] = 1;
         thresh[slot] = ThresholdToRaw(row[1], p.levelMode, slot);
@@ -125,12 +126,14 @@ void ReadCompressor(Pass& p, const char* keyword, int& masterFlag, int* on, int3
 }
 
 // A design frequency: [1, rate/2], then kept clear of half the rate.
-double DesignFrequency(double f, double rate, const char* keyword) {
-    checkValD(f, 20, rate);
-    double top = rate * kMaxDesignFraction;
+double DesignFrequency(const Pass& p, int slot, double f, const char* keyword) {
+    checkValD(f, 20, p.rate);
+    double top = p.rate * kMaxDesignFraction;
     if (f > top) {
         f = top;
-        std::printf("Resetting %s frequency to %g Hz\n", keyword, top);
+        char text[80];
+        std::snprintf(text, sizeof text, "Resetting %s frequency to %g Hz\n", keyword, top);
+        LineMessage(p.content, p.lines[size_t(slot)], text);
     }
     return f;
 }
@@ -139,10 +142,10 @@ using Design = Biquad (*)(double, double, double, double);
 
 void ReadEqStage(Pass& p, const char* keyword, int stage, int& masterFlag, Design design,
                  EffectSettings& fx) {
-    ParamsFromBuffer(p.content, keyword, p.table, 4, masterFlag, p.anyMaster);
+    ParamsFromBuffer(p.content, keyword, p.table, 4, masterFlag, p.anyMaster, &p.lines);
     ForEachPresent(p.table, [&](int slot, const auto& row) {
         fx.eqOn[stage][slot] = 1;
-        double f = DesignFrequency(row[1], p.rate, keyword);
+        double f = DesignFrequency(p, slot, row[1], keyword);
         double g = row[2];
         checkValD(g, 21, p.rate);
         double q = row[3];
@@ -152,7 +155,7 @@ void ReadEqStage(Pass& p, const char* keyword, int stage, int& masterFlag, Desig
 }
 
 void ReadSend(Pass& p, const char* keyword, int& masterFlag, int* on, float* level) {
-    ParamsFromBuffer(p.content, keyword, p.table, 2, masterFlag, p.anyMaster);
+    ParamsFromBuffer(p.content, keyword, p.table, 2, masterFlag, p.anyMaster, &p.lines);
     ForEachPresent(p.table, [&](int slot, const auto& row) {
         on[slot] = 1;
         double g = LevelToGain(row[1], p.levelMode == 1);
@@ -177,7 +180,7 @@ void SetHasEffects(EffectSettings& fx, int trackCount) {
 
 }  // namespace
 
-void ReadEffectSettings(const std::string& faderContent, const std::string& prefsContent,
+void ReadEffectSettings(const ScanText& faderContent, const ScanText& prefsContent,
                         uint32_t rate, bool percentMode, int verbosity, int trackCount,
                         bool masterFxg, bool mixDirSet, const std::string& mixDir,
                         EffectSettings& out) {
@@ -186,7 +189,7 @@ void ReadEffectSettings(const std::string& faderContent, const std::string& pref
     MasterFlags& m = out.master;
     // A zero rate would divide every design by zero; the caller never passes one.
     Pass p{faderContent, double(std::max<uint32_t>(rate, 1)), percentMode ? 1 : 0, *table,
-           m.anyEffect};
+           m.anyEffect, {}};
 
     if (verbosity >= 2) std::puts("Reading effect settings...");
 
@@ -197,7 +200,7 @@ void ReadEffectSettings(const std::string& faderContent, const std::string& pref
                    out.rmsRatio);
 
     Announce(verbosity, "\tReading NLC compressor settings...");
-    ParamsFromBuffer(p.content, "nlc", *table, 4, m.nlc, m.anyEffect);
+    ParamsFromBuffer(p.content, "nlc", *table, 4, m.nlc, m.anyEffect, &p.lines);
     ForEachPresent(*table, [&](int slot, const auto& row) {
         out.nlcOn[slot] = 1;
         out.nlcThresh[slot] = ThresholdToRaw(row[1], p.levelMode, slot);
@@ -206,17 +209,17 @@ void ReadEffectSettings(const std::string& faderContent, const std::string& pref
         checkValD(q, 12, p.rate);
         out.nlcRatio[slot] = q;
     });
-    ParamsFromBuffer(p.content, "lim", *table, 2, m.lim, m.anyEffect);
+    ParamsFromBuffer(p.content, "lim", *table, 2, m.lim, m.anyEffect, &p.lines);
     ForEachPresent(*table, [&](int slot, const auto& row) {
         out.limOn[slot] = 1;
         out.limThresh[slot] = ThresholdToRaw(row[1], p.levelMode, slot);
     });
 
     Announce(verbosity, "\tReading high pass filter settings...");
-    ParamsFromBuffer(p.content, "hp", *table, 2, m.hp, m.anyEffect);
+    ParamsFromBuffer(p.content, "hp", *table, 2, m.hp, m.anyEffect, &p.lines);
     ForEachPresent(*table, [&](int slot, const auto& row) {
         out.hpOn[slot] = 1;
-        HighPassCoeffs c = HighPassCoefficients(DesignFrequency(row[1], p.rate, "hp"), p.rate);
+        HighPassCoeffs c = HighPassCoefficients(DesignFrequency(p, slot, row[1], "hp"), p.rate);
         out.hpFeedback[slot] = c.feedback;
         out.hpInput[slot] = c.input;
     });

@@ -9,6 +9,7 @@
 #include "mixer/utilities/limits.hpp"
 #include "mixer/utilities/order_lines.hpp"
 #include "mixer/utilities/reverb_settings.hpp"
+#include "mixer/utilities/text_scan.hpp"
 
 namespace varnel {
 
@@ -84,7 +85,7 @@ bool EffectEnabled(const EffectSettings& fx, int effect, int slot);
 
 // Reads every effect line of the fader content (spaces already removed) and
 // the "tap" preference into `out`, printing the progress and reset messages.
-void ReadEffectSettings(const std::string& faderContent, const std::string& prefsContent,
+void ReadEffectSettings(const ScanText& faderContent, const ScanText& prefsContent,
                         uint32_t rate, bool percentMode, int verbosity, int trackCount,
                         bool masterFxg, bool mixDirSet, const std::string& mixDir,
                         EffectSettings& out);

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "mixer/utilities/limits.hpp"
+#include "mixer/utilities/line_checks.hpp"
 
 namespace varnel {
 
@@ -32,7 +33,7 @@ std::string DefaultFaderText(int channels, float level) {
 }
 
 int LoadFaderScript(const std::string& path, bool nameGivenOnCommandLine, int trackCount,
-                    int verbosity, TextFile& out) {
+                    int verbosity, TextFile& out, Diagnostics* diag, MissingFaders missing) {
     if (LoadTextFile(path, out) != LoadResult::Ok) {
         // The default file is only ever created where nothing exists yet.
         if (PathExists(kDefaultFaderName)) {
@@ -42,7 +43,11 @@ int LoadFaderScript(const std::string& path, bool nameGivenOnCommandLine, int tr
                 std::printf("The fader file %s could not be read.\n", kDefaultFaderName);
             return 2;
         }
-        std::puts("faders.txt file was not found");
+        std::printf("%s file was not found\n", path.c_str());
+        // Without a person to answer (or when nothing may be written), no
+        // default file is made: mixing every track at one level is not a
+        // result anyone asked for.
+        if (missing == MissingFaders::Refuse) return 2;
         int n = std::clamp(trackCount, 0, kMaxChannels);
         std::puts("Enter the default fader value or -999 to exit.");
         std::fflush(stdout);
@@ -58,11 +63,18 @@ int LoadFaderScript(const std::string& path, bool nameGivenOnCommandLine, int tr
         std::string text = DefaultFaderText(n, level);
         std::fwrite(text.data(), 1, text.size(), f);
         std::fflush(f);
-        LoadTextStream(f, out);
+        LoadTextStream(f, kDefaultFaderName, out);
         std::fclose(f);
     }
-    if (verbosity >= 2) PrintLineWarnings(out.content, WarningFile::Faders);
-    if (out.content.find(' ') != std::string::npos) RemoveSpaces(out.content);
+    // Spaces go before any reading; the warnings look at the text as written.
+    const std::string written = out.content;
+    if (out.content.find(' ') != std::string::npos) {
+        RemoveSpaces(out.content);
+        IndexLines(out);
+    }
+    const ScanText src = ScanOf(out, diag, verbosity >= 2);
+    CrLfWarning(src, out);
+    PrintLineWarnings(src, WarningFile::Faders, written);
     return 0;
 }
 

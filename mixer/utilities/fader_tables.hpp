@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "mixer/utilities/limits.hpp"
+#include "mixer/utilities/text_scan.hpp"
 
 namespace varnel {
 
@@ -29,6 +30,7 @@ struct LevelTables {
     std::vector<int32_t> level = std::vector<int32_t>(kSize, 0);  // 2^27 = 0 dB
     std::vector<int32_t> ramp = std::vector<int32_t>(kSize, 0);   // samples
     std::vector<float> shape = std::vector<float>(kSize, 1.0f);   // ramp exponent
+    std::vector<int32_t> line = std::vector<int32_t>(kSize, 0);   // fader-file line, for messages
     std::array<int, N> count{};       // entries read; the playback bound after saving
     std::array<int, N> savedCount{};  // copy of count taken before playback
 };
@@ -38,6 +40,7 @@ using VcaTables = LevelTables<kVcas>;     // VCAs 0..8 (0 never acts)
 // Static per-fader values set by the level lines and their later passes.
 struct FaderSettings {
     std::array<int, kSlots> pan{};                                  // -100..100
+    std::array<int, kSlots> panLine{};                              // line of the last "p"
     std::array<int, kSlots> polarity = FilledArray<int, kSlots>(1);  // +1 or -1
     std::array<double, kSlots> trim = FilledArray<double, kSlots>(1.0);
     std::array<int, kSlots> trimSet{};
@@ -61,7 +64,7 @@ struct ScriptContext {
     bool percentMode = false;  // "v=percent"
     bool tempoMode = false;    // "tempo"
     float dbps = 0.0f;         // automatic ramp rate, 0 = default
-    std::string prefs;         // preferences content ("tfields", "pan", "offset")
+    ScanText prefs;            // the preferences ("tfields", "pan", "offset")
     int64_t inPoint = 0;       // in point of the mix window ("offset" with "xlink")
     bool preview = false;
     int64_t mixStart = 0;      // first sample of the mix window
@@ -88,8 +91,10 @@ struct Routing {
     std::array<int, kBuses> busActive{};
     std::array<int, kBuses> solo{};
     std::array<std::string, kBuses> subList{};
+    std::array<int, kBuses> subLine{};    // fader-file line of each list, for messages
     std::array<int, kVcas> vcaActive{};
     std::array<std::string, kVcas> vcaList{};
+    std::array<int, kVcas> vcaLine{};
     std::array<int, kSlots> vcaMember{};  // VCA number of each slot, 0 none
     bool nineBuses = false;               // any submix bus is active
 };

@@ -8,7 +8,6 @@
 #include "mixer/utilities/level_math.hpp"
 #include "mixer/utilities/numbers.hpp"
 #include "mixer/utilities/script_lines.hpp"
-#include "mixer/utilities/text_scan.hpp"
 
 namespace varnel {
 
@@ -31,18 +30,22 @@ void ForEachAutomatedSlot(int trackCount, Fn fn) {
     for (int slot = kSubmixBase + 1; slot < kSlots; ++slot) fn(slot);
 }
 
+// Sorts one table; returns the line of the first entry that moved, 0 when
+// the order was right.
 template <int N>
-bool SortTable(LevelTables<N>& tables, int fader) {
+int SortTable(LevelTables<N>& tables, int fader) {
     int n = tables.count[size_t(fader)];
     auto at = [&](int e) { return size_t(e) * N + size_t(fader); };
     std::vector<int> order(static_cast<size_t>(n));
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
                      [&](int a, int b) { return tables.time[at(a)] < tables.time[at(b)]; });
-    bool moved = false;
-    for (int e = 0; e < n; ++e) moved = moved || order[size_t(e)] != e;
-    if (!moved) return false;
-    std::vector<int32_t> time(static_cast<size_t>(n)), level(static_cast<size_t>(n)), ramp(static_cast<size_t>(n));
+    int movedLine = -1;
+    for (int e = 0; e < n && movedLine < 0; ++e)
+        if (order[size_t(e)] != e) movedLine = tables.line[at(order[size_t(e)])];
+    if (movedLine < 0) return 0;
+    std::vector<int32_t> time(static_cast<size_t>(n)), level(static_cast<size_t>(n)),
+        ramp(static_cast<size_t>(n)), line(static_cast<size_t>(n));
     std::vector<float> shape(static_cast<size_t>(n));
     for (int e = 0; e < n; ++e) {
         size_t from = at(order[size_t(e)]);
@@ -50,14 +53,16 @@ bool SortTable(LevelTables<N>& tables, int fader) {
         level[size_t(e)] = tables.level[from];
         ramp[size_t(e)] = tables.ramp[from];
         shape[size_t(e)] = tables.shape[from];
+        line[size_t(e)] = tables.line[from];
     }
     for (int e = 0; e < n; ++e) {
         tables.time[at(e)] = time[size_t(e)];
         tables.level[at(e)] = level[size_t(e)];
         tables.ramp[at(e)] = ramp[size_t(e)];
         tables.shape[at(e)] = shape[size_t(e)];
+        tables.line[at(e)] = line[size_t(e)];
     }
-    return true;
+    return std::max(movedLine, 1);
 }
 
 template <int N>
@@ -72,29 +77,34 @@ void LimitTableRamps(LevelTables<N>& tables, int fader) {
 
 }  // namespace
 
-void ReadDelayPans(std::string_view content, FaderSettings& settings) {
-    ScanKeyword(content, "dp", [&](Tokenizer& t) {
-        int ch = 0, value = 0;
-        if (!ReadIntegerValue(t, kTabDelim, ch) || !ReadIntegerValue(t, kLineDelim, value))
-            return false;
+void ReadDelayPans(const ScanText& src, FaderSettings& settings) {
+    ScanKeyword(src, "dp", [&](KeywordLine& k) {
+        if (NoValue(k, 2)) return true;
+        const int ch = IntegerField(k, kTabDelim);
+        const int value = IntegerField(k, kLineDelim);
         if (ch >= 1 && ch <= kMaxChannels)
             settings.delayPan[size_t(ch)] = (value < -100 || value > 100) ? 0 : value;
         return true;
     });
 }
 
-void ApplyTrims(std::string_view content, bool percentMode, FaderTables& faders,
+void ApplyTrims(const ScanText& src, bool percentMode, FaderTables& faders,
                 FaderSettings& settings) {
-    ScanKeyword(content, "trim", [&](Tokenizer& t) {
+    ScanKeyword(src, "trim", [&](KeywordLine& k) {
+        if (NoValue(k, 2)) return true;
         int slot = 0;
         bool isMaster = false;
-        double value = 0;
-        if (!ReadFaderDesignator(t, slot, isMaster) || !ReadDecimalValue(t, kLineDelim, value))
-            return false;
+        ReadFaderDesignator(k, slot, isMaster);
+        std::string_view v;
+        if (!NextField(k, kLineDelim, v)) return true;  // no value: no trim
+        const double value = DecimalOf(k, v);
         double ratio = percentMode ? value / 100.0 : std::pow(10.0, value / 20.0);
         bool above = percentMode ? ratio > std::pow(10.0, 24.0 / 20.0) : value > 24.0;
         if (above) {
-            std::printf("Channel %i volume trim set above 24 dB. Trim bypassed.\n", slot);
+            char text[80];
+            std::snprintf(text, sizeof text, "Channel %i volume trim set above 24 dB. Trim bypassed.\n",
+                          slot);
+            LineMessage(src, k.line, text);
             return true;
         }
         settings.trim[size_t(slot)] = ratio;
@@ -110,17 +120,18 @@ void ApplyTrims(std::string_view content, bool percentMode, FaderTables& faders,
     }
 }
 
-void ApplyScale(std::string_view content, FaderTables& faders) {
+void ApplyScale(const ScanText& src, FaderTables& faders) {
     bool accepted = false;
     double factor = 1.0;
-    ScanKeyword(content, "scale", [&](Tokenizer& t) {
-        double value = 0;
-        if (!ReadDecimalValue(t, kLineDelim, value)) return false;
+    ScanKeyword(src, "scale", [&](KeywordLine& k) {
+        std::string_view v;
+        if (!NextField(k, kLineDelim, v)) return true;
+        const double value = DecimalOf(k, v);
         if (value > 8.0) {
-            std::puts("Scale function value is set above 8.  Scale bypassed");
+            LineMessage(src, k.line, "Scale function value is set above 8.  Scale bypassed\n");
         } else if (value <= 0.0) {
             // A factor of zero or below would silence or invert every channel.
-            std::puts("Scale function value is zero or negative.  Scale bypassed");
+            LineMessage(src, k.line, "Scale function value is zero or negative.  Scale bypassed\n");
         } else {
             accepted = true;
             factor = value;
@@ -130,14 +141,16 @@ void ApplyScale(std::string_view content, FaderTables& faders) {
     if (accepted) ScaleChannelLevels(faders, factor);
 }
 
-void ApplyMasterTrim(std::string_view content, FaderTables& faders) {
+void ApplyMasterTrim(const ScanText& src, FaderTables& faders) {
     bool accepted = false;
     double ratio = 1.0;
-    ScanKeyword(content, "mtrim", [&](Tokenizer& t) {
-        double value = 0;
-        if (!ReadDecimalValue(t, kLineDelim, value)) return false;
+    ScanKeyword(src, "mtrim", [&](KeywordLine& k) {
+        std::string_view v;
+        if (!NextField(k, kLineDelim, v)) return true;
+        const double value = DecimalOf(k, v);
         if (value > 24.0) {
-            std::puts("Master Trim is set above allowed value of 24 dB\n Master trim bypassed");
+            LineMessage(src, k.line,
+                        "Master Trim is set above allowed value of 24 dB\n Master trim bypassed\n");
         } else {
             accepted = true;
             ratio = std::pow(10.0, value / 20.0);
@@ -147,13 +160,15 @@ void ApplyMasterTrim(std::string_view content, FaderTables& faders) {
     if (accepted) ScaleChannelLevels(faders, ratio);
 }
 
-void ReadPostEffectsGains(std::string_view content, FaderSettings& settings) {
-    ScanKeyword(content, "fxg", [&](Tokenizer& t) {
+void ReadPostEffectsGains(const ScanText& src, FaderSettings& settings) {
+    ScanKeyword(src, "fxg", [&](KeywordLine& k) {
+        if (NoValue(k, 2)) return true;
         int slot = 0;
         bool isMaster = false;
-        double value = 0;
-        if (!ReadFaderDesignator(t, slot, isMaster) || !ReadDecimalValue(t, kFieldDelims, value))
-            return false;
+        ReadFaderDesignator(k, slot, isMaster);
+        std::string_view v;
+        if (!NextField(k, kFieldDelims, v)) return true;  // no value: the gain stays
+        const double value = DecimalOf(k, v);
         double ratio = std::pow(10.0, value / 20.0);
         if (ratio > 15.9) ratio = 1.0;
         settings.postGain[size_t(slot)] = ratio;
@@ -162,41 +177,53 @@ void ReadPostEffectsGains(std::string_view content, FaderSettings& settings) {
     });
 }
 
-void CheckPansAndLevels(FaderTables& faders, FaderSettings& settings) {
+void CheckPansAndLevels(const ScanText& src, FaderTables& faders, FaderSettings& settings) {
+    char text[128];
     for (int slot = 0; slot < kSlots; ++slot) {
         int& pan = settings.pan[size_t(slot)];
         if (pan < -100 || pan > 100) {
             pan = 0;
-            std::printf("Pan on channel %i appears to be set wrong.  Setting to 0.\n", slot);
+            std::snprintf(text, sizeof text,
+                          "Pan on channel %i appears to be set wrong.  Setting to 0.\n", slot);
+            LineMessage(src, settings.panLine[size_t(slot)], text);
         }
     }
     constexpr int32_t kLimit = int32_t(1) << 29;
     for (int slot = 0; slot < kSlots; ++slot)
         for (int e = 0; e < faders.count[size_t(slot)]; ++e) {
-            int32_t& level = faders.level[size_t(e) * kSlots + size_t(slot)];
+            const size_t i = size_t(e) * kSlots + size_t(slot);
+            int32_t& level = faders.level[i];
             if (level < -kLimit || level > kLimit) {
                 level = 0;
-                std::printf(">> Warning! Volume entry %i on channel %i is above +12 dB.  \n"
-                            "Entry reset to -144 dB\n",
-                            e + 1, slot);
+                std::snprintf(text, sizeof text,
+                              ">> Warning! Volume entry %i on channel %i is above +12 dB.  \n"
+                              "Entry reset to -144 dB\n",
+                              e + 1, slot);
+                LineMessage(src, faders.line[i], text);
             }
         }
 }
 
-void SortEntriesByTime(FaderTables& faders, VcaTables& vcas) {
+void SortEntriesByTime(const ScanText& src, FaderTables& faders, VcaTables& vcas) {
+    char text[128];
     for (int slot = 0; slot < kSlots; ++slot)
-        if (SortTable(faders, slot))
-            std::printf("Warning: the level entries of fader %i were out of time order and "
-                        "have been sorted.\n",
-                        slot);
+        if (int line = SortTable(faders, slot)) {
+            std::snprintf(text, sizeof text,
+                          "the level entries of fader %i were out of time order and have been "
+                          "sorted.",
+                          slot);
+            LineWarning(src, line, text, true);
+        }
     for (int v = 0; v < kVcas; ++v)
-        if (SortTable(vcas, v))
-            std::printf("Warning: the level entries of VCA %i were out of time order and have "
-                        "been sorted.\n",
-                        v);
+        if (int line = SortTable(vcas, v)) {
+            std::snprintf(text, sizeof text,
+                          "the level entries of VCA %i were out of time order and have been sorted.",
+                          v);
+            LineWarning(src, line, text, true);
+        }
 }
 
-int AddAutomaticRamps(const ScriptContext& ctx, FaderTables& faders) {
+int AddAutomaticRamps(const ScanText& src, const ScriptContext& ctx, FaderTables& faders) {
     double perdB = ctx.dbps > 0.0f ? double(ctx.rate) / double(ctx.dbps) : double(ctx.rate) / 192.0;
     int status = 0;
     ForEachAutomatedSlot(ctx.trackCount, [&](int slot) {
@@ -206,10 +233,14 @@ int AddAutomaticRamps(const ScriptContext& ctx, FaderTables& faders) {
             double span = std::fabs(LevelTodB(faders.level[i]) - LevelTodB(faders.level[i - kSlots]));
             int64_t ramp = TruncToInt64(span * perdB);
             if (ramp > INT32_MAX) {
-                if (status == 0)
-                    std::printf("Error:  The automatic ramp of entry %i on channel %i is too "
-                                "long; raise \"dbps\".\n",
-                                e + 1, slot);
+                if (status == 0) {
+                    char text[128];
+                    std::snprintf(text, sizeof text,
+                                  "Error:  The automatic ramp of entry %i on channel %i is too "
+                                  "long; raise \"dbps\".\n",
+                                  e + 1, slot);
+                    LineError(src, faders.line[i], text);
+                }
                 status = 2;
                 continue;
             }
@@ -224,12 +255,12 @@ void LimitRamps(int trackCount, FaderTables& faders, VcaTables& vcas) {
     for (int v = 1; v < kVcas; ++v) LimitTableRamps(vcas, v);
 }
 
-float ReadPanLaw(std::string_view prefs) {
+float ReadPanLaw(const ScanText& prefs) {
     float law = 3.0f;
-    ScanKeyword(prefs, "pan", [&](Tokenizer& t) {
-        double value = 0;
-        if (!ReadDecimalValue(t, kLineDelim, value)) return false;
-        law = float(value);
+    ScanKeyword(prefs, "pan", [&](KeywordLine& k) {
+        std::string_view v;
+        if (!NextField(k, kLineDelim, v)) return false;  // the first line counts, even empty
+        law = float(DecimalOf(k, v));
         return false;
     });
     if (law < 0.0f || law > 6.02f) law = 3.0f;
@@ -267,16 +298,16 @@ void ComputePanGains(const ScriptContext& ctx, FaderSettings& s) {
         }
 }
 
-int ApplyAfterEntries(std::string_view content, const ScriptContext& ctx, FaderTables& faders,
+int ApplyAfterEntries(const ScanText& src, const ScriptContext& ctx, FaderTables& faders,
                       VcaTables& vcas, FaderSettings& settings) {
-    ReadDelayPans(content, settings);
-    ApplyTrims(content, ctx.percentMode, faders, settings);
-    ApplyScale(content, faders);
-    ApplyMasterTrim(content, faders);
-    ReadPostEffectsGains(content, settings);
-    CheckPansAndLevels(faders, settings);
-    SortEntriesByTime(faders, vcas);
-    int status = AddAutomaticRamps(ctx, faders);
+    ReadDelayPans(src, settings);
+    ApplyTrims(src, ctx.percentMode, faders, settings);
+    ApplyScale(src, faders);
+    ApplyMasterTrim(src, faders);
+    ReadPostEffectsGains(src, settings);
+    CheckPansAndLevels(src, faders, settings);
+    SortEntriesByTime(src, faders, vcas);
+    int status = AddAutomaticRamps(src, ctx, faders);
     if (status != 0) return status;
     LimitRamps(ctx.trackCount, faders, vcas);
     settings.panLaw = ReadPanLaw(ctx.prefs);

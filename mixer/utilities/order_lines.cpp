@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "mixer/utilities/numbers.hpp"
+#include "mixer/utilities/keyword_line.hpp"
 #include "mixer/utilities/text_scan.hpp"
 
 namespace varnel {
@@ -57,28 +58,41 @@ bool IsOrderEffectField(std::string_view content, size_t offset) {
     return IsOrderLine(f) && size_t(f[1].data() - content.data()) == offset;
 }
 
-void ReadOrderLines(std::string_view content, int (&position)[kChainEffects][kSlots]) {
-    std::string_view text = UpToEnd(content);
+bool IsOrderLineText(std::string_view line) { return IsOrderLine(OrderFields(line)); }
+
+void ReadOrderLines(const ScanText& src, int (&position)[kChainEffects][kSlots]) {
+    std::string_view text = UpToEnd(src.content);
     Tokenizer lines{text, 0};
     std::string_view line;
     while (NextToken(lines, kLineDelim, line)) {
         auto f = OrderFields(line);
-        if (!IsOrderLine(f) || f.size() < 3) continue;
-        int effect = ChainEffectIndex(f[1]);
+        if (!IsOrderLine(f)) continue;
+        // The fields after the first as one keyword line, for the warnings.
+        KeywordLine k;
+        k.src = &src;
+        k.keyword = f[0];
+        k.line = LineAt(src, size_t(line.data() - src.content.data()));
+        const int effect = ChainEffectIndex(f[1]);
+        const bool submix = f.size() >= 3 && f[2][0] == 'G';
+        k.wanted = submix ? 4 : 3;
+        k.present = int(f.size()) - 1;
+        CheckFieldCount(k);
+        if (f.size() < 3) continue;
         size_t posField = 3;
         long long slot;
         if (f[2][0] == 'M') {
             slot = 0;
-        } else if (f[2][0] == 'G') {
+        } else if (submix) {
             if (f.size() < 4) continue;
-            slot = kSubmixBase + (long long)ReadInteger(f[3]);
+            slot = kSubmixBase + (long long)IntegerOf(k, f[3]);
             posField = 4;
         } else {
-            slot = ReadInteger(f[2]);
+            slot = IntegerOf(k, f[2]);
         }
         if (f.size() <= posField) continue;
+        const int value = IntegerOf(k, f[posField]);
         if (slot < 0 || slot >= kSlots) continue;
-        position[effect][slot] = ReadInteger(f[posField]);
+        position[effect][slot] = value;
     }
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "mixer/utilities/limits.hpp"
+#include "mixer/utilities/text_scan.hpp"
 
 namespace varnel {
 
@@ -28,6 +29,10 @@ bool IsOrderEffectField(std::string_view content, size_t offset);
 // Reads every order line of the content (up to the field "end") into the
 // position table [effect][slot]. Slots outside 0..136 and lines without a
 // position field are ignored.
-void ReadOrderLines(std::string_view content, int (&position)[kChainEffects][kSlots]);
+void ReadOrderLines(const ScanText& src, int (&position)[kChainEffects][kSlots]);
+
+// True when the line is an order line: a first field beginning with "o" and
+// an effect name as the second (fields split at tabs and colons).
+bool IsOrderLineText(std::string_view line);
 
 }  // namespace varnel

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "mixer/utilities/limits.hpp"
+#include "mixer/utilities/text_scan.hpp"
 
 namespace varnel {
 
@@ -16,7 +17,10 @@ using ParamTable = std::array<std::array<double, kParamRow>, kFxSlots>;
 // the designator is followed by count - 2 tab fields and the rest of the line.
 // A line naming the master "M" sets masterFlag and anyMasterFlag. Effect names
 // standing in order lines are not taken for keyword lines.
-void ParamsFromBuffer(std::string_view text, std::string_view keyword, ParamTable& table,
-                      int count, int& masterFlag, int& anyMasterFlag);
+// A missing value reads as 0. `lines`, when given, receives the line of each
+// slot's row, for the messages of the conversions that follow.
+using ParamLines = std::array<int, kFxSlots>;
+void ParamsFromBuffer(const ScanText& text, std::string_view keyword, ParamTable& table,
+                      int count, int& masterFlag, int& anyMasterFlag, ParamLines* lines = nullptr);
 
 }  // namespace varnel

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "mixer/utilities/numbers.hpp"
-#include "mixer/utilities/text_scan.hpp"
+#include "mixer/utilities/keyword_line.hpp"
 #include "mixer/utilities/value_checks.hpp"
 
 namespace varnel {
@@ -23,29 +23,26 @@ namespace {
 float UnitRange(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
 
 // Reads the next tab field, or the rest of the line when `lastOnLine`.
-bool NextValue(Tokenizer& t, bool lastOnLine, std::string_view& value) {
-    return NextToken(t, lastOnLine ? kLineDelim : kTabDelim, value);
+bool NextValue(KeywordLine& k, bool lastOnLine, std::string_view& value) {
+    return NextField(k, lastOnLine ? kLineDelim : kTabDelim, value);
 }
 
-void ReadFilterLines(std::string_view content, const char* keyword, double low, double high,
+void ReadFilterLines(const ScanText& src, const char* keyword, double low, double high,
                      double rate, const char* name, int& on, double& freq) {
-    ScanKeyword(content, keyword, [&](Tokenizer& t) {
+    ScanKeyword(src, keyword, [&](KeywordLine& k) {
         std::string_view v;
-        if (!NextValue(t, true, v)) return false;
-        double f = ReadDecimal(v);
-        if (f > high) {
-            f = high;
-            std::printf("Resetting reverb %s to %g Hz\n", name, high);
-        }
-        if (f < low) {
-            f = low;
-            std::printf("Resetting reverb %s to %g Hz\n", name, low);
-        }
+        if (!NextValue(k, true, v)) return true;  // no frequency: the filter stays as it was
+        double f = DecimalOf(k, v);
+        char text[64];
+        auto reset = [&](double to) {
+            f = to;
+            std::snprintf(text, sizeof text, "Resetting reverb %s to %g Hz\n", name, to);
+            LineMessage(src, k.line, text);
+        };
+        if (f > high) reset(high);
+        if (f < low) reset(low);
         double top = rate * kMaxDesignFraction;
-        if (f > top) {
-            f = top;
-            std::printf("Resetting reverb %s to %g Hz\n", name, top);
-        }
+        if (f > top) reset(top);
         on = 1;
         freq = f;
         return true;
@@ -54,61 +51,69 @@ void ReadFilterLines(std::string_view content, const char* keyword, double low, 
 
 }  // namespace
 
-void ReadReturnLines(std::string_view content, bool percentMode, ReverbSettings& rv) {
-    ScanKeyword(content, "rtn", [&](Tokenizer& t) {
+void ReadReturnLines(const ScanText& src, bool percentMode, ReverbSettings& rv) {
+    // A missing level sets nothing; a missing size or tap count keeps its value.
+    ScanKeyword(src, "rtn", [&](KeywordLine& k) {
+        if (NoValue(k, 2)) return true;
         std::string_view level, size;
-        if (!NextValue(t, false, level)) return false;
+        const bool given = NextValue(k, false, level);
+        const bool sized = NextValue(k, true, size);
+        if (!given) return true;
         rv.roomWanted = 1;
-        rv.roomInput = float(LevelToGain(ReadDecimal(level), percentMode));
-        if (NextValue(t, true, size)) rv.roomSize = float(ReadDecimal(size));
+        rv.roomInput = float(LevelToGain(DecimalOf(k, level), percentMode));
+        if (sized) rv.roomSize = float(DecimalOf(k, size));
         return true;
     });
     rv.roomInput = UnitRange(rv.roomInput);
 
-    ScanKeyword(content, "trtn", [&](Tokenizer& t) {
+    ScanKeyword(src, "trtn", [&](KeywordLine& k) {
+        if (NoValue(k, 3)) return true;
         std::string_view level, size, taps;
-        if (!NextValue(t, false, level)) return false;
+        const bool given = NextValue(k, false, level);
+        const bool sized = NextValue(k, false, size);
+        const bool counted = NextValue(k, true, taps);
+        if (!given) return true;
         rv.tapWanted = 1;
-        rv.tapInput = float(LevelToGain(ReadDecimal(level), percentMode));
-        if (NextValue(t, false, size)) rv.tapSize = float(ReadDecimal(size));
-        if (NextValue(t, true, taps)) rv.tapCount = ReadInteger(taps);
+        rv.tapInput = float(LevelToGain(DecimalOf(k, level), percentMode));
+        if (sized) rv.tapSize = float(DecimalOf(k, size));
+        if (counted) rv.tapCount = IntegerOf(k, taps);
         return true;
     });
     rv.tapInput = UnitRange(rv.tapInput);
 }
 
-void ReadReverbPlacement(std::string_view content, ReverbSettings& rv) {
-    ScanKeyword(content, "pos", [&](Tokenizer& t) {
+void ReadReverbPlacement(const ScanText& src, ReverbSettings& rv) {
+    ScanKeyword(src, "pos", [&](KeywordLine& k) {
+        if (NoValue(k, 3)) return true;
         float* coords[3] = {&rv.posX, &rv.posY, &rv.posZ};
         std::string_view v;
         for (int i = 0; i < 3; ++i) {
-            if (!NextValue(t, i == 2, v)) return false;
-            float p = float(ReadDecimal(v));
+            if (!NextValue(k, i == 2, v)) continue;  // a missing coordinate keeps its value
+            float p = float(DecimalOf(k, v));
             checkValF(p, 100);
             *coords[i] = p;
         }
         return true;
     });
-    ScanKeyword(content, "width", [&](Tokenizer& t) {
+    ScanKeyword(src, "width", [&](KeywordLine& k) {
         std::string_view v;
-        if (!NextValue(t, true, v)) return false;
-        rv.width = float(ReadDecimal(v));
+        if (NextValue(k, true, v)) rv.width = float(DecimalOf(k, v));
         return true;
     });
 }
 
-void ReadReverbFilters(std::string_view content, double rate, ReverbSettings& rv) {
-    ReadFilterLines(content, "rhp", 20.0, 12000.0, rate, "high pass", rv.rhpOn, rv.rhpFreq);
+void ReadReverbFilters(const ScanText& src, double rate, ReverbSettings& rv) {
+    ReadFilterLines(src, "rhp", 20.0, 12000.0, rate, "high pass", rv.rhpOn, rv.rhpFreq);
     if (rv.rhpOn) rv.rhp = ReverbHighPass(rv.rhpFreq, rate);
-    ReadFilterLines(content, "rlp", 500.0, 16000.0, rate, "low pass", rv.rlpOn, rv.rlpFreq);
+    ReadFilterLines(src, "rlp", 500.0, 16000.0, rate, "low pass", rv.rlpOn, rv.rlpFreq);
     if (rv.rlpOn) rv.rlp = ReverbLowPass(rv.rlpFreq, rate);
 }
 
-void ReadTapPreference(std::string_view prefsContent, bool mixDirSet, const std::string& mixDir,
+void ReadTapPreference(const ScanText& prefs, bool mixDirSet, const std::string& mixDir,
                        ReverbSettings& rv) {
-    ScanKeyword(prefsContent, "tap", [&](Tokenizer& t) {
+    ScanKeyword(prefs, "tap", [&](KeywordLine& k) {
         std::string_view v;
-        if (!NextValue(t, true, v)) return false;
+        if (!NextValue(k, true, v)) return true;
         if (v == "rev") rv.tapMode = 1;
         else if (v == "rtn") rv.tapMode = 2;
         return true;

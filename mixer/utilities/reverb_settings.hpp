@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "mixer/utilities/filter_design.hpp"
+#include "mixer/utilities/text_scan.hpp"
 
 namespace varnel {
 
@@ -45,14 +46,14 @@ double LevelToGain(double level, bool percentMode);
 
 // "rtn" (level, size) and "trtn" (level, size, tap count); input levels end
 // up in [0, 1].
-void ReadReturnLines(std::string_view content, bool percentMode, ReverbSettings& rv);
+void ReadReturnLines(const ScanText& src, bool percentMode, ReverbSettings& rv);
 // "pos" x, y, z in [0, 100] and "width".
-void ReadReverbPlacement(std::string_view content, ReverbSettings& rv);
+void ReadReverbPlacement(const ScanText& src, ReverbSettings& rv);
 // "rhp" [20, 12000] Hz and "rlp" [500, 16000] Hz, both kept below half the
 // mix rate, then their coefficients from the last line of each.
-void ReadReverbFilters(std::string_view content, double rate, ReverbSettings& rv);
+void ReadReverbFilters(const ScanText& src, double rate, ReverbSettings& rv);
 // The preference "tap": "rev" mode 1, "rtn" mode 2; names the tap file.
-void ReadTapPreference(std::string_view prefsContent, bool mixDirSet, const std::string& mixDir,
+void ReadTapPreference(const ScanText& prefs, bool mixDirSet, const std::string& mixDir,
                        ReverbSettings& rv);
 
 // Highest design frequency of any filter, as a fraction of the sample rate:

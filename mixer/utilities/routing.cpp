@@ -2,59 +2,69 @@
 
 #include <cstdio>
 
-#include "mixer/utilities/numbers.hpp"
-#include "mixer/utilities/script_lines.hpp"
-#include "mixer/utilities/text_scan.hpp"
+#include "mixer/utilities/keyword_line.hpp"
 
 namespace varnel {
 
 namespace {
 
 template <class OnItem>
-void ForEachListItem(std::string_view list, OnItem onItem) {
+void ForEachListItem(std::string_view list, const ScanText& src, int line, OnItem onItem) {
+    KeywordLine k;  // for the number checks of the items
+    k.src = &src;
+    k.line = line;
     Tokenizer t{list, 0};
     std::string_view item;
-    while (NextToken(t, ",", item)) onItem(ReadInteger(item));
+    while (NextToken(t, ",", item)) onItem(IntegerOf(k, item));
 }
 
 // Reads "keyword number list" lines: numbers in [lo, hi] make the list the
 // group's member list; others are reported and ignored.
 template <size_t N>
-void ReadGroupLines(std::string_view content, const char* keyword, int lo, int hi,
+void ReadGroupLines(const ScanText& src, const char* keyword, int lo, int hi,
                     const char* rangeMessage, std::array<int, N>& activeFlags,
-                    std::array<std::string, N>& lists) {
-    ScanKeyword(content, keyword, [&](Tokenizer& t) {
-        int n = 0;
-        std::string_view list;
-        if (!ReadIntegerValue(t, kTabDelim, n)) return false;
-        if (!NextToken(t, kLineDelim, list)) list = {};
+                    std::array<std::string, N>& lists, std::array<int, N>& lines) {
+    ScanKeyword(src, keyword, [&](KeywordLine& k) {
+        if (NoValue(k, 2)) return true;
+        std::string_view number, list;
+        NextField(k, kTabDelim, number);
+        NextField(k, kLineDelim, list);
+        const int n = IntegerOf(k, number);
         if (n < lo || n > hi) {
-            std::puts(rangeMessage);
+            LineMessage(src, k.line, rangeMessage);
             return true;
         }
         activeFlags[size_t(n)] = 1;
         lists[size_t(n)] = std::string(list);
+        lines[size_t(n)] = k.line;
         return true;
     });
 }
 
 }  // namespace
 
-void RouteChannel(std::string_view list, int submix, int (*route)[kBuses]) {
-    ForEachListItem(list, [&](int ch) {
-        if (ch >= 1 && ch <= kMaxChannels)
+void RouteChannel(std::string_view list, int submix, int (*route)[kBuses], const ScanText& src,
+                  int line) {
+    ForEachListItem(list, src, line, [&](int ch) {
+        if (ch >= 1 && ch <= kMaxChannels) {
             route[ch][submix] = 1;
-        else
-            std::printf("Channel assigned to sub %i is out of range!\n", submix);
+        } else {
+            char text[64];
+            std::snprintf(text, sizeof text, "Channel assigned to sub %i is out of range!\n", submix);
+            LineMessage(src, line, text);
+        }
     });
 }
 
-void RouteVCA(std::string_view list, int vca, int* membership) {
-    ForEachListItem(list, [&](int slot) {
-        if (slot >= 0 && slot < kSlots)
+void RouteVCA(std::string_view list, int vca, int* membership, const ScanText& src, int line) {
+    ForEachListItem(list, src, line, [&](int slot) {
+        if (slot >= 0 && slot < kSlots) {
             membership[slot] = vca;
-        else
-            std::printf("Channel assigned to VCA %i is out of range!\n", vca);
+        } else {
+            char text[64];
+            std::snprintf(text, sizeof text, "Channel assigned to VCA %i is out of range!\n", vca);
+            LineMessage(src, line, text);
+        }
     });
 }
 
@@ -68,10 +78,12 @@ void CheckFeederMutes(const int* busActive, const int (*route)[kBuses], int* act
     }
 }
 
-int RoutingPass(std::string_view content, ScriptContext& ctx, Routing& r) {
-    ReadGroupLines(content, "sub", 0, 8, "Submix number out of range!", r.busActive, r.subList);
+int RoutingPass(const ScanText& src, ScriptContext& ctx, Routing& r) {
+    ReadGroupLines(src, "sub", 0, 8, "Submix number out of range!\n", r.busActive, r.subList,
+                   r.subLine);
     for (int n = 0; n < kBuses; ++n)
-        if (r.busActive[size_t(n)] == 1) RouteChannel(r.subList[size_t(n)], n, r.route);
+        if (r.busActive[size_t(n)] == 1)
+            RouteChannel(r.subList[size_t(n)], n, r.route, src, r.subLine[size_t(n)]);
     // Unassigned channels feed the master directly.
     for (int ch = 0; ch < kChannelTable; ++ch) {
         bool any = false;
@@ -80,9 +92,10 @@ int RoutingPass(std::string_view content, ScriptContext& ctx, Routing& r) {
     }
     r.busActive[0] = 1;
     auto readSubmixFlag = [&](const char* keyword, std::array<int, kBuses>& flags, int value) {
-        ScanKeyword(content, keyword, [&](Tokenizer& t) {
-            int n = 0;
-            if (!ReadIntegerValue(t, kFieldDelims, n)) return false;
+        ScanKeyword(src, keyword, [&](KeywordLine& k) {
+            std::string_view number;
+            if (!NextField(k, kFieldDelims, number)) return true;
+            const int n = IntegerOf(k, number);
             if (n >= 1 && n <= 8) flags[size_t(n)] = value;
             return true;
         });
@@ -100,10 +113,12 @@ int RoutingPass(std::string_view content, ScriptContext& ctx, Routing& r) {
     return 0;
 }
 
-int VcaPass(std::string_view content, Routing& r) {
-    ReadGroupLines(content, "VCA:", 1, 8, "VCA fader out of range!", r.vcaActive, r.vcaList);
+int VcaPass(const ScanText& src, Routing& r) {
+    ReadGroupLines(src, "VCA:", 1, 8, "VCA fader out of range!\n", r.vcaActive, r.vcaList,
+                   r.vcaLine);
     for (int n = 1; n < kVcas; ++n)
-        if (r.vcaActive[size_t(n)] == 1) RouteVCA(r.vcaList[size_t(n)], n, r.vcaMember.data());
+        if (r.vcaActive[size_t(n)] == 1)
+            RouteVCA(r.vcaList[size_t(n)], n, r.vcaMember.data(), src, r.vcaLine[size_t(n)]);
     return 0;
 }
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "mixer/utilities/numbers.hpp"
-#include "mixer/utilities/script_lines.hpp"
+#include "mixer/utilities/keyword_line.hpp"
 #include "mixer/utilities/text_scan.hpp"
 
 namespace varnel {
@@ -19,32 +19,41 @@ double ClockSeconds(double minutes, double seconds, double milliseconds) {
     return double(m) * 60.0 + double(s) + double(ms) / 1000.0;
 }
 
-int ReadStartOffsets(std::string_view content, double rate, StartOffsets& offsets) {
+int ReadStartOffsets(const ScanText& src, double rate, StartOffsets& offsets) {
     offsets.fill(0);
-    ScanKeyword(content, "tstamp", [&](Tokenizer& t) {
-        int ch = 0;
-        double m = 0, s = 0, ms = 0;
-        if (!ReadIntegerValue(t, kTabDelim, ch) || !ReadDecimalValue(t, kTabDelim, m) ||
-            !ReadDecimalValue(t, kTabDelim, s) || !ReadDecimalValue(t, kLineDelim, ms))
-            return false;
-        if (ch >= 1 && ch <= kMaxChannels)
+    std::array<int, kChannelTable> lastLine{};  // the line that set or moved each offset last
+    ScanKeyword(src, "tstamp", [&](KeywordLine& k) {
+        if (NoValue(k, 4)) return true;
+        const int ch = IntegerField(k, kTabDelim);
+        const double m = DecimalField(k, kTabDelim);
+        const double s = DecimalField(k, kTabDelim);
+        const double ms = DecimalField(k, kLineDelim);
+        if (ch >= 1 && ch <= kMaxChannels) {
             offsets[size_t(ch)] = std::clamp<int64_t>(TruncToInt64(ClockSeconds(m, s, ms) * rate),
                                                       -kOffsetBound, kOffsetBound);
+            lastLine[size_t(ch)] = k.line;
+        }
         return true;
     });
-    ScanKeyword(content, "sstamp", [&](Tokenizer& t) {
-        int ch = 0;
-        std::string_view v;
-        if (!ReadIntegerValue(t, kTabDelim, ch) || !NextToken(t, kLineDelim, v)) return false;
+    ScanKeyword(src, "sstamp", [&](KeywordLine& k) {
+        if (NoValue(k, 2)) return true;
+        const int ch = IntegerField(k, kTabDelim);
+        const int samples = IntegerField(k, kLineDelim);
         // 64-bit sums of 32-bit values; the range check below bounds them.
-        if (ch >= 1 && ch <= kMaxChannels) offsets[size_t(ch)] += ReadInteger(v);
+        if (ch >= 1 && ch <= kMaxChannels) {
+            offsets[size_t(ch)] += samples;
+            lastLine[size_t(ch)] = k.line;
+        }
         return true;
     });
     for (int ch = 1; ch <= kMaxChannels; ++ch) {
         int64_t o = offsets[size_t(ch)];
         if (o > INT32_MAX || o < INT32_MIN) {
-            std::printf("Error:  Start offset of channel %i (%lld samples) is out of range.\n", ch,
-                        (long long)o);
+            char text[128];
+            std::snprintf(text, sizeof text,
+                          "Error:  Start offset of channel %i (%lld samples) is out of range.\n", ch,
+                          (long long)o);
+            LineError(src, lastLine[size_t(ch)], text);
             return 2;
         }
     }

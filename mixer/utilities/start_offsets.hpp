@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "mixer/utilities/limits.hpp"
+#include "mixer/utilities/text_scan.hpp"
 
 namespace varnel {
 
@@ -14,7 +15,7 @@ using StartOffsets = std::array<int64_t, kChannelTable>;
 // Fills `offsets` (channels 1..127; others stay 0): every "tstamp" line sets
 // its channel's offset, then every "sstamp" line adds to it. Returns 0, or 2
 // when an offset leaves the range of the sample tables (message printed).
-int ReadStartOffsets(std::string_view content, double rate, StartOffsets& offsets);
+int ReadStartOffsets(const ScanText& src, double rate, StartOffsets& offsets);
 
 // Seconds from minutes, seconds and milliseconds, each rounded to single
 // precision first.

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "mixer/utilities/numbers.hpp"
-#include "mixer/utilities/script_lines.hpp"
+#include "mixer/utilities/keyword_line.hpp"
 #include "mixer/utilities/start_offsets.hpp"
 #include "mixer/utilities/text_scan.hpp"
 
@@ -12,21 +12,21 @@ namespace varnel {
 
 int ReadAutomationOffset(const ScriptContext& ctx, TimeBase& tb) {
     int status = 0;
-    ScanKeyword(ctx.prefs, "offset", [&](Tokenizer& t) {
+    ScanKeyword(ctx.prefs, "offset", [&](KeywordLine& k) {
         std::string_view first;
-        if (!NextToken(t, kFieldDelims, first)) return false;
+        if (!NextField(k, kFieldDelims, first)) return true;
         int64_t offset = 0;
         if (first == "xlink") {
             offset = ctx.inPoint;
         } else {
-            double s = 0, ms = 0;
-            ReadDecimalValue(t, kTabDelim, s);
-            ReadDecimalValue(t, kLineDelim, ms);
-            offset = TruncToInt64(ClockSeconds(ReadDecimal(first), s, ms) * double(ctx.rate));
+            const double m = DecimalOf(k, first);
+            const double s = DecimalField(k, kTabDelim);
+            const double ms = DecimalField(k, kLineDelim);
+            offset = TruncToInt64(ClockSeconds(m, s, ms) * double(ctx.rate));
         }
         std::printf("Automation offset by %li samples.\n", long(offset));
         if (offset > INT32_MAX || offset < INT32_MIN) {
-            std::puts("Error:  The automation offset is out of range.");
+            LineError(ctx.prefs, k.line, "Error:  The automation offset is out of range.\n");
             status = 2;
             return false;
         }
@@ -37,9 +37,10 @@ int ReadAutomationOffset(const ScriptContext& ctx, TimeBase& tb) {
 }
 
 void ReadTimeFieldCount(const ScriptContext& ctx, TimeBase& tb) {
-    ScanKeyword(ctx.prefs, "tfields", [&](Tokenizer& t) {
-        int f = 0;
-        if (!ReadIntegerValue(t, kLineDelim, f)) return false;
+    ScanKeyword(ctx.prefs, "tfields", [&](KeywordLine& k) {
+        std::string_view v;
+        if (!NextField(k, kLineDelim, v)) return true;
+        int f = IntegerOf(k, v);
         if (f < 1 || f > 3) f = 3;
         tb.timeFields = f;
         if (ctx.verbosity == 2) {
@@ -52,23 +53,23 @@ void ReadTimeFieldCount(const ScriptContext& ctx, TimeBase& tb) {
     });
 }
 
-int ReadTempoMap(std::string_view content, const ScriptContext& ctx, TimeBase& tb) {
+int ReadTempoMap(const ScanText& src, const ScriptContext& ctx, TimeBase& tb) {
     if (ctx.verbosity == 2) std::puts("Constructing tempo map...");
     tb.segmentCount = 0;
     bool any = false;
     int status = 0;
-    ScanKeyword(content, "tmap", [&](Tokenizer& t) {
-        size_t at = t.pos;
-        double bpm = 0;
-        int perBar = 0, bars = 0;
-        if (!ReadDecimalValue(t, kTabDelim, bpm) || !ReadIntegerValue(t, kTabDelim, perBar) ||
-            !ReadIntegerValue(t, kLineDelim, bars))
-            return false;
+    ScanKeyword(src, "tmap", [&](KeywordLine& k) {
+        if (NoValue(k, 3)) return true;
+        const double bpm = DecimalField(k, kTabDelim);
+        const int perBar = IntegerField(k, kTabDelim);
+        const int bars = IntegerField(k, kLineDelim);
         any = true;
-        int line = LineOfPosition(content, at);
         if (tb.segmentCount >= kMaxTempoSegments) {
-            std::printf("Tempo map line %i ignored: the map holds at most %i segments.\n", line,
-                        kMaxTempoSegments);
+            char text[96];
+            std::snprintf(text, sizeof text,
+                          "Tempo map line %i ignored: the map holds at most %i segments.\n", k.line,
+                          kMaxTempoSegments);
+            LineMessage(src, k.line, text);
             return true;
         }
         TempoSegment seg;
@@ -79,7 +80,10 @@ int ReadTempoMap(std::string_view content, const ScriptContext& ctx, TimeBase& t
         seg.lengthSamples = TruncToInt64(len);
         if (bpm <= 0 || perBar <= 0 || bars <= 0 || seg.lengthSamples <= 0 ||
             len > double(INT32_MAX)) {
-            std::printf("Error:  Tempo map line %i has no usable tempo, meter or length.\n", line);
+            char text[96];
+            std::snprintf(text, sizeof text,
+                          "Error:  Tempo map line %i has no usable tempo, meter or length.\n", k.line);
+            LineError(src, k.line, text);
             status = 2;
             return false;
         }
@@ -94,9 +98,9 @@ int ReadTempoMap(std::string_view content, const ScriptContext& ctx, TimeBase& t
     return 0;
 }
 
-int BuildTimeBase(std::string_view content, const ScriptContext& ctx, TimeBase& tb) {
+int BuildTimeBase(const ScanText& src, const ScriptContext& ctx, TimeBase& tb) {
     if (ctx.tempoMode) {
-        int status = ReadTempoMap(content, ctx, tb);
+        int status = ReadTempoMap(src, ctx, tb);
         if (status != 0) return status;
     }
     ReadTimeFieldCount(ctx, tb);

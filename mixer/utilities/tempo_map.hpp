@@ -18,10 +18,10 @@ void ReadTimeFieldCount(const ScriptContext& ctx, TimeBase& tb);
 
 // "tmap" lines. Returns 0, or 2 for a missing map or a segment that has no
 // length (message printed).
-int ReadTempoMap(std::string_view content, const ScriptContext& ctx, TimeBase& tb);
+int ReadTempoMap(const ScanText& src, const ScriptContext& ctx, TimeBase& tb);
 
 // Tempo map (tempo mode only), then the time-field count.
-int BuildTimeBase(std::string_view content, const ScriptContext& ctx, TimeBase& tb);
+int BuildTimeBase(const ScanText& src, const ScriptContext& ctx, TimeBase& tb);
 
 // Sample position of bar, beat and tick through the tempo map, without the
 // automation offset. The map must hold at least one segment.

@@ -1,5 +1,6 @@
 #include "mixer/utilities/text_scan.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -14,7 +15,44 @@ std::string ContentAfterBegin(const std::string& whole) {
     return whole.substr(nl);
 }
 
-void LoadTextStream(std::FILE* f, TextFile& out) {
+void IndexLines(TextFile& f) {
+    f.newlines.clear();
+    const char* base = f.content.data();
+    const char* end = base + f.content.size();
+    for (const char* p = base; (p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))));
+         ++p)
+        f.newlines.push_back(uint32_t(p - base));
+}
+
+void SetText(TextFile& out, const std::string& name, std::string whole) {
+    // The text is used as a NUL-terminated string: a NUL byte ends it.
+    size_t nul = whole.find('\0');
+    if (nul != std::string::npos) whole.resize(nul);
+    // Carriage returns of CR-LF line ends would become part of each line's
+    // last field; they go here, once, so every reader sees plain lines.
+    out.crlf = false;
+    if (whole.find('\r') != std::string::npos) {
+        std::string plain;
+        plain.reserve(whole.size());
+        for (size_t i = 0; i < whole.size(); ++i) {
+            const bool lineEnd = i + 1 == whole.size() || whole[i + 1] == '\n';
+            if (whole[i] == '\r' && lineEnd) {
+                out.crlf = true;
+                continue;
+            }
+            plain += whole[i];
+        }
+        whole = std::move(plain);
+    }
+    out.name = name;
+    out.whole = std::move(whole);
+    out.content = ContentAfterBegin(out.whole);
+    const size_t start = out.whole.size() - out.content.size();
+    out.firstLine = 1 + int(std::count(out.whole.begin(), out.whole.begin() + long(start), '\n'));
+    IndexLines(out);
+}
+
+void LoadTextStream(std::FILE* f, const std::string& name, TextFile& out) {
     std::fseek(f, 0, SEEK_END);
     long size = std::ftell(f);
     std::rewind(f);
@@ -24,11 +62,7 @@ void LoadTextStream(std::FILE* f, TextFile& out) {
         size_t got = std::fread(buf.data(), 1, buf.size(), f);
         buf.resize(got);
     }
-    // The text is used as a NUL-terminated string: a NUL byte ends it.
-    size_t nul = buf.find('\0');
-    if (nul != std::string::npos) buf.resize(nul);
-    out.whole = std::move(buf);
-    out.content = ContentAfterBegin(out.whole);
+    SetText(out, name, std::move(buf));
 }
 
 LoadResult LoadTextFile(const std::string& path, TextFile& out) {
@@ -36,55 +70,115 @@ LoadResult LoadTextFile(const std::string& path, TextFile& out) {
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return LoadResult::NotFound;
     std::FILE* f = std::fopen(path.c_str(), "r");
     if (!f) return LoadResult::NotFound;
-    LoadTextStream(f, out);
+    LoadTextStream(f, path, out);
     std::fclose(f);
     return LoadResult::Ok;
 }
 
+ScanText ScanOf(const TextFile& f, Diagnostics* d, bool show) {
+    ScanText s(f.content);
+    s.name = f.name;
+    s.newlines = &f.newlines;
+    s.firstLine = f.firstLine;
+    s.diag = d;
+    s.show = show;
+    return s;
+}
+
+int LineAt(const ScanText& s, size_t pos) {
+    pos = std::min(pos, s.content.size());
+    size_t before;
+    if (s.newlines) {
+        before = size_t(std::lower_bound(s.newlines->begin(), s.newlines->end(), uint32_t(pos)) -
+                        s.newlines->begin());
+    } else {
+        before = size_t(std::count(s.content.begin(), s.content.begin() + long(pos), '\n'));
+    }
+    return s.firstLine + int(before);
+}
+
+std::string Location(const ScanText& s, int line) {
+    if (s.name.empty()) return std::string();
+    std::string loc(s.name);
+    if (line > 0) {
+        loc += ':';
+        loc += std::to_string(line);
+    }
+    loc += ": ";
+    return loc;
+}
+
+namespace {
+
+void Emit(const ScanText& s, int line, const std::string& printed, bool show) {
+    if (s.diag) {
+        AddWarning(*s.diag, s.name, line, printed, show);
+    } else if (show) {
+        std::fwrite(printed.data(), 1, printed.size(), stdout);
+    }
+}
+
+}  // namespace
+
+void LineWarning(const ScanText& s, int line, std::string_view text) {
+    LineWarning(s, line, text, s.show);
+}
+
+void LineWarning(const ScanText& s, int line, std::string_view text, bool show) {
+    Emit(s, line, "Warning: " + Location(s, line) + std::string(text) + "\n", show);
+}
+
+namespace {
+
+std::string Located(const ScanText& s, int line, std::string_view message) {
+    size_t lead = message.find_first_not_of('\n');
+    if (lead == std::string_view::npos) lead = message.size();
+    std::string printed(message.substr(0, lead));
+    printed += Location(s, line);
+    printed += message.substr(lead);
+    return printed;
+}
+
+}  // namespace
+
+void LineMessage(const ScanText& s, int line, std::string_view message, bool show) {
+    Emit(s, line, Located(s, line, message), show);
+}
+
+void FileWarning(const ScanText& s, std::string_view message) { Emit(s, 0, std::string(message), s.show); }
+
+void CrLfWarning(const ScanText& s, const TextFile& f) {
+    if (f.crlf) FileWarning(s, f.name + " has CR-LF line ends; they are read as plain line ends.\n");
+}
+
+void LineError(const ScanText& s, int line, std::string_view message) {
+    const std::string printed = Located(s, line, message);
+    std::fwrite(printed.data(), 1, printed.size(), stdout);
+}
+
+namespace {
+
+inline bool IsDelim(char c, const char* delims) {
+    for (; *delims; ++delims)
+        if (c == *delims) return true;
+    return false;
+}
+
+}  // namespace
+
 bool NextToken(Tokenizer& t, const char* delims, std::string_view& token) {
     const std::string_view& s = t.text;
     size_t p = t.pos;
-    while (p < s.size() && std::strchr(delims, s[p]) && s[p] != '\0') ++p;
+    while (p < s.size() && IsDelim(s[p], delims)) ++p;
     if (p >= s.size()) {
         t.pos = s.size();
         return false;
     }
     size_t e = p;
-    while (e < s.size() && !(std::strchr(delims, s[e]) && s[e] != '\0')) ++e;
+    while (e < s.size() && !IsDelim(s[e], delims)) ++e;
     token = s.substr(p, e - p);
     t.pos = (e < s.size()) ? e + 1 : e;
     return true;
-}
-
-bool HasKeyword(std::string_view content, std::string_view keyword) {
-    bool found = false;
-    ScanKeyword(content, keyword, [&](Tokenizer&) {
-        found = true;
-        return false;
-    });
-    return found;
-}
-
-void CodetoInt(std::string_view text, std::string_view keyword, int& out) {
-    Tokenizer t{text, 0};
-    std::string_view tok;
-    while (NextToken(t, kFieldDelims, tok)) {
-        if (tok != keyword) continue;
-        std::string_view value;
-        if (!NextToken(t, kFieldDelims, value)) return;
-        out = 0;
-        size_t i = 0;
-        // base 10, leading digits only
-        bool neg = false;
-        if (i < value.size() && (value[i] == '-' || value[i] == '+')) neg = value[i++] == '-';
-        long long v = 0;
-        while (i < value.size() && value[i] >= '0' && value[i] <= '9' && v < 100000000000LL)
-            v = v * 10 + (value[i++] - '0');
-        if (neg) v = -v;
-        if (v > 2147483647LL) v = 2147483647LL;
-        if (v < -2147483648LL) v = -2147483648LL;
-        out = int(v);
-    }
 }
 
 std::vector<std::string_view> pointToLines(std::string_view text, int& count) {
@@ -102,42 +196,9 @@ std::vector<std::string_view> pointToLines(std::string_view text, int& count) {
     return lines;
 }
 
-void PrintLineWarnings(std::string_view content, WarningFile which) {
-    int count = 0;
-    auto lines = pointToLines(content, count);
-    const char* name = which == WarningFile::Preferences ? "preferences file" : "fader file";
-    for (int i = 0; i < count; ++i) {
-        std::string_view line = lines[size_t(i)];
-        int n = i + 1;
-        switch (which) {
-        case WarningFile::Preferences:
-        case WarningFile::Faders:
-            if (line.find("\t\t") != std::string_view::npos)
-                std::printf("\n>>>  Warning: extra tab on line %i of %s.\n", n, name);
-            if (!line.empty() && line.back() == '\t')
-                std::printf("\n>>>  Warning: extra tab on line %i of %s.\n", n, name);
-            if (line.find("\t ") != std::string_view::npos)
-                std::printf("\n>>>  Warning: extra space on line %i of %s.\n", n, name);
-            break;
-        case WarningFile::TracksTab:
-            if (line.find("  ") != std::string_view::npos)
-                std::printf("\n>>>  Warning: Extra space found on line %i of tracks file.\n", n);
-            break;
-        case WarningFile::TracksSpace:
-            if (line.find('\t') != std::string_view::npos)
-                std::printf("\n>>>  Warning: Tab found on line %i of tracks file:\n", n);
-            break;
-        }
-    }
-}
-
 void RemoveSpaces(std::string& text) {
     if (text.find_first_not_of(' ') == std::string::npos) return;
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text)
-        if (c != ' ') out += c;
-    text = std::move(out);
+    text.erase(std::remove(text.begin(), text.end(), ' '), text.end());
 }
 
 int RemoveExtraString(std::string& text, std::string_view separator) {
@@ -153,6 +214,30 @@ int RemoveExtraString(std::string& text, std::string_view separator) {
     int removed = int(text.size() - out.size());
     text = std::move(out);
     return removed;
+}
+
+std::string QuoteField(std::string_view field) {
+    constexpr size_t kMax = 40;
+    std::string out = "\"";
+    size_t shown = 0;
+    for (char ch : field) {
+        if (shown == kMax) {
+            out += "...";
+            break;
+        }
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += ch;
+        }
+        ++shown;
+    }
+    return out + "\"";
 }
 
 }  // namespace varnel

@@ -8,7 +8,6 @@
 #include "mixer/utilities/script_lines.hpp"
 #include "mixer/utilities/start_offsets.hpp"
 #include "mixer/utilities/tempo_map.hpp"
-#include "mixer/utilities/text_scan.hpp"
 
 namespace varnel {
 
@@ -23,7 +22,7 @@ struct EntryCursor {
 };
 
 struct EntryPass {
-    std::string_view content;
+    const ScanText& src;
     const ScriptContext& ctx;
     TimeBase& tb;
     FaderTables& faders;
@@ -34,12 +33,13 @@ struct EntryPass {
 
 bool FitsTable(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
-// Reads a "t" line. Returns 0 or the fatal status.
-int ReadTimeLine(EntryPass& p, Tokenizer& t) {
+// Reads a "t" line; a missing time field counts as 0. Returns 0 or the fatal
+// status.
+int ReadTimeLine(EntryPass& p, KeywordLine& k) {
     const int fields = p.tb.timeFields;
+    if (NoValue(k, fields)) return 0;
     double f[3] = {0, 0, 0};
-    for (int i = 0; i < fields; ++i)
-        ReadDecimalValue(t, i == fields - 1 ? kLineDelim : kTabDelim, f[i]);
+    for (int i = 0; i < fields; ++i) f[i] = DecimalField(k, i == fields - 1 ? kLineDelim : kTabDelim);
     double pos = 0;
     if (p.ctx.tempoMode) {
         float bar = 0, beat = 0, tick = 0;
@@ -59,12 +59,17 @@ int ReadTimeLine(EntryPass& p, Tokenizer& t) {
     }
     int64_t time = TruncToInt64(pos);
     ++p.tb.entryCount;
+    char text[80];
     if (time > p.ctx.songLength) {
-        std::printf("Error:  Time entry %i exceeds song length\n", p.tb.entryCount);
+        std::snprintf(text, sizeof text, "Error:  Time entry %i exceeds song length\n", p.tb.entryCount);
+        CheckFieldCount(k);
+        LineError(p.src, k.line, text);
         return 2;
     }
     if (time < 0) {
-        std::printf("Error:  Time entry %i is less than zero\n", p.tb.entryCount);
+        std::snprintf(text, sizeof text, "Error:  Time entry %i is less than zero\n", p.tb.entryCount);
+        CheckFieldCount(k);
+        LineError(p.src, k.line, text);
         return 2;
     }
     p.tb.currentTime = time;
@@ -73,50 +78,60 @@ int ReadTimeLine(EntryPass& p, Tokenizer& t) {
 
 // Appends an entry at the current time; false when the table cannot take it.
 template <int N>
-bool AppendEntry(EntryPass& p, LevelTables<N>& tables, int fader, double value, size_t at,
+bool AppendEntry(EntryPass& p, LevelTables<N>& tables, int fader, double value, int line,
                  EntryCursor::Kind kind) {
-    int line = LineOfPosition(p.content, at);
     int& count = tables.count[size_t(fader)];
     p.cursor.kind = EntryCursor::None;
+    char text[96];
     if (count >= kMaxEntries) {
-        std::printf("Line %i ignored: fader %i already holds %i level entries.\n", line, fader,
-                    kMaxEntries);
+        std::snprintf(text, sizeof text, "Line %i ignored: fader %i already holds %i level entries.\n",
+                      line, fader, kMaxEntries);
+        LineMessage(p.src, line, text);
         return false;
     }
     if (!FitsTable(p.tb.currentTime)) {
-        std::printf("Line %i ignored: its time lies outside the fader tables.\n", line);
+        std::snprintf(text, sizeof text, "Line %i ignored: its time lies outside the fader tables.\n",
+                      line);
+        LineMessage(p.src, line, text);
         return false;
     }
     size_t i = size_t(count) * N + size_t(fader);
     tables.time[i] = int32_t(p.tb.currentTime);
-    tables.level[i] = CheckFader(value, p.ctx.percentMode, fader, count + 1);
+    tables.level[i] = CheckFader(value, p.ctx.percentMode, fader, count + 1, p.src, line);
     tables.ramp[i] = 0;
     tables.shape[i] = 1.0f;
+    tables.line[i] = line;
     p.cursor = EntryCursor{kind, fader, count, 0.0f};
     ++count;
     return true;
 }
 
 template <int N>
-void SetCursorRamp(EntryPass& p, LevelTables<N>& tables, double seconds, bool vca) {
+void SetCursorRamp(EntryPass& p, LevelTables<N>& tables, double seconds, bool vca, int line) {
     const EntryCursor& c = p.cursor;
     int64_t ramp = TruncToInt64(seconds * double(p.ctx.rate));
+    char text[160];
     if (c.index == 0 || p.tb.currentTime == 0) {
-        std::printf("Error:  A ramp was found under an initial volume entry (channel %i).\n"
-                    "This is for initial volume only.\n",
-                    c.fader);
+        std::snprintf(text, sizeof text,
+                      "Error:  A ramp was found under an initial volume entry (channel %i).\n"
+                      "This is for initial volume only.\n",
+                      c.fader);
+        LineMessage(p.src, line, text);
         ramp = 0;
     }
     double startAt = double(p.tb.currentTime) + double(c.pendingOffset);
     if (startAt + double(ramp) > double(p.ctx.songLength)) {
         ramp = TruncToInt64(double(p.ctx.songLength) - startAt);
-        std::printf(vca ? "Adjusted vca ramp that exceeded song length (channel %i)\n"
-                        : "Adjusted volume ramp that exceeded song length (channel %i)\n",
-                    c.fader);
+        std::snprintf(text, sizeof text,
+                      vca ? "Adjusted vca ramp that exceeded song length (channel %i)\n"
+                          : "Adjusted volume ramp that exceeded song length (channel %i)\n",
+                      c.fader);
+        LineMessage(p.src, line, text);
     }
     if (ramp < 0) {
-        std::puts(vca ? "Error:  Time entry for vca ramp is less than zero. Ramp reset to 0."
-                      : "Error:  Time entry for volume ramp is less than zero. Ramp reset to 0.");
+        LineMessage(p.src, line,
+                    vca ? "Error:  Time entry for vca ramp is less than zero. Ramp reset to 0.\n"
+                        : "Error:  Time entry for volume ramp is less than zero. Ramp reset to 0.\n");
         ramp = 0;
     }
     // The song length bounds the ramp from above; the tables are 32-bit.
@@ -125,106 +140,126 @@ void SetCursorRamp(EntryPass& p, LevelTables<N>& tables, double seconds, bool vc
 }
 
 template <int N>
-void MoveCursorEntry(EntryPass& p, LevelTables<N>& tables, float offset, size_t at) {
+void MoveCursorEntry(EntryPass& p, LevelTables<N>& tables, float offset, int line) {
     int32_t& time = tables.time[size_t(p.cursor.index) * N + size_t(p.cursor.fader)];
     int64_t moved = TruncToInt64(double(time) + double(offset));
     if (!FitsTable(moved)) {
-        std::printf("Line %i ignored: the moved time lies outside the fader tables.\n",
-                    LineOfPosition(p.content, at));
+        char text[96];
+        std::snprintf(text, sizeof text,
+                      "Line %i ignored: the moved time lies outside the fader tables.\n", line);
+        LineMessage(p.src, line, text);
         return;
     }
     time = int32_t(moved);
     p.cursor.pendingOffset = offset;
 }
 
+bool IsEntryKeyword(std::string_view tok) {
+    return tok == "t" || tok == "inc" || tok == "v" || tok == "vca" || tok == "rmp" ||
+           tok == "ofs" || tok == "shape" || tok == "p" || tok == "pol";
+}
+
+// A level missing from its line is the level of a fader without entries.
+double MissingLevel(bool percentMode) { return percentMode ? 0.0 : kSilencedB; }
+
 int RunPass(EntryPass& p) {
-    Tokenizer t{p.content, 0};
-    std::string_view tok;
-    while (NextToken(t, kFieldDelims, tok)) {
-        if (tok == "end") break;
-        size_t at = t.pos;
-        if (tok == "t") {
-            int status = ReadTimeLine(p, t);
-            if (status != 0) return status;
-        } else if (tok == "inc") {
-            double sec = 0;
-            if (!ReadDecimalValue(t, kLineDelim, sec)) break;
-            p.tb.currentTime =
-                TruncToInt64(double(p.tb.currentTime) + sec * double(p.ctx.rate));
-        } else if (tok == "v") {
-            int slot = 0;
-            bool isMaster = false;
-            double value = 0;
-            if (!ReadFaderDesignator(t, slot, isMaster) ||
-                !ReadDecimalValue(t, kLineDelim, value))
-                break;
-            if (!AppendEntry(p, p.faders, slot, value, at, EntryCursor::Fader)) continue;
-            if (isMaster) p.settings.hasLevels[0] = 1;
-            if (slot >= kSubmixBase + 1 && slot <= kSubmixBase + 8) p.settings.hasLevels[size_t(slot)] = 1;
-        } else if (tok == "vca") {
-            int v = 0;
-            double value = 0;
-            if (!ReadIntegerValue(t, kTabDelim, v) || !ReadDecimalValue(t, kLineDelim, value)) break;
-            if (v < 1 || v > 8) v = 0;
-            AppendEntry(p, p.vcas, v, value, at, EntryCursor::Vca);
-        } else if (tok == "rmp" || tok == "ofs" || tok == "shape") {
-            double value = 0;
-            if (!ReadDecimalValue(t, kLineDelim, value)) break;
-            if (p.cursor.kind == EntryCursor::None) continue;
-            bool vca = p.cursor.kind == EntryCursor::Vca;
-            if (tok == "rmp") {
-                if (vca)
-                    SetCursorRamp(p, p.vcas, value, true);
-                else
-                    SetCursorRamp(p, p.faders, value, false);
-            } else if (tok == "ofs") {
-                float offset = float(value * double(p.ctx.rate));
-                if (vca)
-                    MoveCursorEntry(p, p.vcas, offset, at);
-                else
-                    MoveCursorEntry(p, p.faders, offset, at);
-            } else {
-                float shape = float(value);
-                size_t i = size_t(p.cursor.index) * size_t(vca ? kVcas : kSlots) + size_t(p.cursor.fader);
-                if (shape >= 0.125f && shape <= 8.0f) (vca ? p.vcas.shape : p.faders.shape)[i] = shape;
+    int status = 0;
+    ScanKeywords(
+        p.src, [](std::string_view tok, size_t) { return IsEntryKeyword(tok); },
+        [&](KeywordLine& k) {
+            const std::string_view tok = k.keyword;
+            const bool twoFields = tok == "v" || tok == "vca" || tok == "p" || tok == "pol";
+            if (tok != "t" && NoValue(k, twoFields ? 2 : 1)) return true;
+            if (tok == "t") {
+                status = ReadTimeLine(p, k);
+                return status == 0;
             }
-        } else if (tok == "p" || tok == "pol") {
-            int slot = 0, value = 0;
-            bool isMaster = false;
-            if (!ReadFaderDesignator(t, slot, isMaster) || !ReadIntegerValue(t, kLineDelim, value))
-                break;
-            if (tok == "p")
-                p.settings.pan[size_t(slot)] = value;
-            else
-                p.settings.polarity[size_t(slot)] = (value == -1 || value == 1) ? value : 1;
-        }
-    }
-    return 0;
+            if (tok == "inc") {
+                const double sec = DecimalField(k, kLineDelim);
+                p.tb.currentTime = TruncToInt64(double(p.tb.currentTime) + sec * double(p.ctx.rate));
+            } else if (tok == "v") {
+                int slot = 0;
+                bool isMaster = false;
+                ReadFaderDesignator(k, slot, isMaster);
+                const double value = DecimalField(k, kLineDelim, MissingLevel(p.ctx.percentMode));
+                if (!AppendEntry(p, p.faders, slot, value, k.line, EntryCursor::Fader)) return true;
+                if (isMaster) p.settings.hasLevels[0] = 1;
+                if (slot >= kSubmixBase + 1 && slot <= kSubmixBase + 8)
+                    p.settings.hasLevels[size_t(slot)] = 1;
+            } else if (tok == "vca") {
+                int v = IntegerField(k, kTabDelim);
+                const double value = DecimalField(k, kLineDelim, MissingLevel(p.ctx.percentMode));
+                if (v < 1 || v > 8) v = 0;
+                AppendEntry(p, p.vcas, v, value, k.line, EntryCursor::Vca);
+            } else if (tok == "rmp" || tok == "ofs" || tok == "shape") {
+                const double value = DecimalField(k, kLineDelim);
+                if (p.cursor.kind == EntryCursor::None) return true;
+                const bool vca = p.cursor.kind == EntryCursor::Vca;
+                if (tok == "rmp") {
+                    if (vca)
+                        SetCursorRamp(p, p.vcas, value, true, k.line);
+                    else
+                        SetCursorRamp(p, p.faders, value, false, k.line);
+                } else if (tok == "ofs") {
+                    const float offset = float(value * double(p.ctx.rate));
+                    if (vca)
+                        MoveCursorEntry(p, p.vcas, offset, k.line);
+                    else
+                        MoveCursorEntry(p, p.faders, offset, k.line);
+                } else {
+                    const float shape = float(value);
+                    const size_t i = size_t(p.cursor.index) * size_t(vca ? kVcas : kSlots) +
+                                     size_t(p.cursor.fader);
+                    if (shape >= 0.125f && shape <= 8.0f) (vca ? p.vcas.shape : p.faders.shape)[i] = shape;
+                }
+            } else {  // "p" and "pol"
+                int slot = 0;
+                bool isMaster = false;
+                ReadFaderDesignator(k, slot, isMaster);
+                const int value = IntegerField(k, kLineDelim);
+                if (tok == "p") {
+                    p.settings.pan[size_t(slot)] = value;
+                    p.settings.panLine[size_t(slot)] = k.line;
+                } else {
+                    p.settings.polarity[size_t(slot)] = (value == -1 || value == 1) ? value : 1;
+                }
+            }
+            return true;
+        });
+    return status;
 }
 
 }  // namespace
 
-int32_t CheckFader(double value, bool percentMode, int fader, int entry) {
+int32_t CheckFader(double value, bool percentMode, int fader, int entry, const ScanText& src,
+                   int line) {
+    char text[96];
     if (percentMode) {
         if (value > 400.0) {
             value = 400.0;
-            std::printf(">> Warning: fader %i (entry %i) set above 400 percent\n", fader, entry);
+            std::snprintf(text, sizeof text, ">> Warning: fader %i (entry %i) set above 400 percent\n",
+                          fader, entry);
+            LineMessage(src, line, text);
         }
         if (value < 0.0) {
             value = 0.0;
-            std::printf(">> Warning: fader %i (entry %i) set below 0 percent\n", fader, entry);
+            std::snprintf(text, sizeof text, ">> Warning: fader %i (entry %i) set below 0 percent\n",
+                          fader, entry);
+            LineMessage(src, line, text);
         }
         return TruncToInt32(value / 100.0 * double(kLevelUnity));
     }
     if (value > 12.02) {
         value = 12.02;
-        std::printf(">> Warning: fader %i (entry %i) set above 12.02 dB\n", fader, entry);
+        std::snprintf(text, sizeof text, ">> Warning: fader %i (entry %i) set above 12.02 dB\n", fader,
+                      entry);
+        LineMessage(src, line, text);
     }
     if (value < kSilencedB) value = kSilencedB;
     return dBToLevel(value);
 }
 
-int ReadTimeEntries(std::string_view content, const ScriptContext& ctx, TimeBase& tb,
+int ReadTimeEntries(const ScanText& src, const ScriptContext& ctx, TimeBase& tb,
                     FaderTables& faders, VcaTables& vcas, FaderSettings& settings) {
     if (ctx.songLength > INT32_MAX) {
         std::printf("Error:  The song length of %lld samples exceeds the fader tables.\n",
@@ -234,7 +269,7 @@ int ReadTimeEntries(std::string_view content, const ScriptContext& ctx, TimeBase
     if (ctx.verbosity == 2) std::puts("Reading volume and pan settings...");
     tb.currentTime = 0;
     tb.entryCount = 0;
-    EntryPass p{content, ctx, tb, faders, vcas, settings, {}};
+    EntryPass p{src, ctx, tb, faders, vcas, settings, {}};
     int status = RunPass(p);
     if (status != 0) return status;
     if (ctx.verbosity == 2) {

@@ -10,11 +10,13 @@ namespace varnel {
 
 // Level value of a "v" or "vca" value, with its clamps and warnings; `fader`
 // and `entry` (1-based) name it in the warnings.
-int32_t CheckFader(double value, bool percentMode, int fader, int entry);
+// The warnings name `line` of `src`.
+int32_t CheckFader(double value, bool percentMode, int fader, int entry,
+                   const ScanText& src = ScanText(), int line = 0);
 
 // Fills the fader and VCA tables, pans and polarities. Returns 0, or 2 when a
 // time lies outside the song (its message printed).
-int ReadTimeEntries(std::string_view content, const ScriptContext& ctx, TimeBase& tb,
+int ReadTimeEntries(const ScanText& src, const ScriptContext& ctx, TimeBase& tb,
                     FaderTables& faders, VcaTables& vcas, FaderSettings& settings);
 
 }  // namespace varnel

@@ -11,7 +11,8 @@ namespace varnel {
 // The open stream, or null after printing why the track cannot be read:
 // "Cannot find file in track list called <path>!!" when it cannot be opened,
 // "<path> is not a regular file and cannot be used" when it is a directory,
-// a pipe, a socket or a character device.
-std::FILE* OpenTrackFile(const std::string& path);
+// a pipe, a socket or a character device. With `why`, the message (with its
+// newline) goes there instead of being printed.
+std::FILE* OpenTrackFile(const std::string& path, std::string* why = nullptr);
 
 }  // namespace varnel

@@ -49,11 +49,14 @@ void checkValF(float& value, int code) {
     if (code == 100) value = std::clamp(value, 0.0f, 100.0f);
 }
 
+bool ClampSlot(int& slot) {
+    if (uint32_t(slot) <= 135u) return false;
+    slot = 135;
+    return true;
+}
+
 void checkValI(int& value, int code) {
-    if (code == 1 && uint32_t(value) > 135u) {
-        value = 135;
-        std::puts(">>Channel number out of range or not specified!");
-    }
+    if (code == 1 && ClampSlot(value)) std::puts(">>Channel number out of range or not specified!");
 }
 
 int CheckThresh(double& value, int code) {

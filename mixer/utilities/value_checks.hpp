@@ -16,6 +16,9 @@ void checkValF(float& value, int code);
 // Code 1: any slot above 135 (negative ones included) becomes 135, with a
 // message.
 void checkValI(int& value, int code);
+// The same clamp without the message; true when the slot was out of range
+// (the line readers print the message with the line's location).
+bool ClampSlot(int& slot);
 // Threshold: decibels [-144, 0], percent [0, 100]. Returns 1 for a known code.
 int CheckThresh(double& value, int code);
 // Send or return level: decibels [-144, 12.02], percent [0, 400].

@@ -90,15 +90,30 @@ bool IsFloatFormat(std::FILE* f, const ChunkPlaces& c, uint32_t tag) {
            std::memcmp(guid, kFloatSubFormat, 16) == 0;
 }
 
-int Reject(std::FILE* f) {
-    std::fclose(f);
+// The reason a file cannot be mixed goes to `why`, or to standard output.
+int Refuse(std::string* why, const std::string& message) {
+    if (why)
+        *why = message;
+    else
+        std::fputs(message.c_str(), stdout);
     return 0;
+}
+
+int Reject(std::FILE* f, std::string* why, const std::string& message) {
+    std::fclose(f);
+    return Refuse(why, message);
+}
+
+std::string Formatted(const char* format, const std::string& path, long a = 0, long b = 0) {
+    char text[512];
+    std::snprintf(text, sizeof text, format, path.c_str(), a, b);
+    return text;
 }
 
 }  // namespace
 
-int GET_ATTRIBUTES(int channel, const std::string& path, TrackHeaders& h) {
-    std::FILE* f = OpenTrackFile(path);
+int GET_ATTRIBUTES(int channel, const std::string& path, TrackHeaders& h, std::string* why) {
+    std::FILE* f = OpenTrackFile(path, why);
     if (!f) return 0;
     int64_t fileSize = -1;
     if (std::fseek(f, 0, SEEK_END) == 0) fileSize = std::ftell(f);
@@ -112,44 +127,34 @@ int GET_ATTRIBUTES(int channel, const std::string& path, TrackHeaders& h) {
             c = WalkChunks(f, fileSize, Ds64DataSize(f, fileSize));
     }
     uint8_t fmt[16];
-    if (c.format < 0 || c.formatSize < 16 || !ReadAt(f, c.format + 8, fmt, 16)) {
-        std::puts("Can't find format chunk in wave file!");
-        return Reject(f);
-    }
+    if (c.format < 0 || c.formatSize < 16 || !ReadAt(f, c.format + 8, fmt, 16))
+        return Reject(f, why, "Can't find format chunk in wave file!\n");
 
     uint32_t tag = Field16(fmt);
     int channels = int(Field16(fmt + 2));
     int bits = int(Field16(fmt + 14));
     h.channels[channel] = channels;
     h.bitsPerSample[channel] = bits;
-    if (bits == 32 && !IsFloatFormat(f, c, tag)) {
-        std::printf("\n%s is not a 32 bit floating point format\n", path.c_str());
-        return Reject(f);
-    }
-    if (bits != 16 && bits != 24 && bits != 32) {
-        std::printf("%s is not a 32 float, 24 bit pcm, or 16 bit pcm file and cannot be used\n",
-                    path.c_str());
-        return Reject(f);
-    }
-    if (channels < 1 || channels > 2) {
-        std::printf("%s has %d channels: only mono and stereo files can be used\n", path.c_str(),
-                    channels);
-        return Reject(f);
-    }
+    if (bits == 32 && !IsFloatFormat(f, c, tag))
+        return Reject(f, why, "\n" + path + " is not a 32 bit floating point format\n");
+    if (bits != 16 && bits != 24 && bits != 32)
+        return Reject(f, why,
+                      path + " is not a 32 float, 24 bit pcm, or 16 bit pcm file and cannot be used\n");
+    if (channels < 1 || channels > 2)
+        return Reject(f, why,
+                      Formatted("%s has %ld channels: only mono and stereo files can be used\n", path,
+                                channels));
     h.bytesPerSample[channel] = bits / 8;
 
     uint32_t rate = Field32(fmt + 4);
     h.rate[channel] = rate;
-    if (rate == 0 || rate > kMaxSampleRate) {
-        std::printf("%s has a sample rate of %u Hz: only rates from 1 to %u Hz can be used\n",
-                    path.c_str(), rate, kMaxSampleRate);
-        return Reject(f);
-    }
+    if (rate == 0 || rate > kMaxSampleRate)
+        return Reject(f, why,
+                      Formatted("%s has a sample rate of %ld Hz: only rates from 1 to %ld Hz can be "
+                                "used\n",
+                                path, long(rate), long(kMaxSampleRate)));
 
-    if (c.data < 0) {
-        std::printf("Cannot find data block in file %s!\n", path.c_str());
-        return Reject(f);
-    }
+    if (c.data < 0) return Reject(f, why, "Cannot find data block in file " + path + "!\n");
     h.dataOffset[channel] = c.data + 8;
 
     int64_t frameBytes = int64_t(h.bytesPerSample[channel]) * channels;

@@ -25,10 +25,12 @@ struct TrackHeaders {
 constexpr uint32_t kMaxSampleRate = 384000;
 
 // Reads the header of `path` (RIFF, or RF64 with the sizes of its ds64
-// chunk) into entry `channel` of `h`. Returns 1 when the
-// file can be mixed, 0 (after printing why) when it cannot; on 0 some fields
-// may already be written and must not be used.
-int GET_ATTRIBUTES(int channel, const std::string& path, TrackHeaders& h);
+// chunk) into entry `channel` of `h`. Returns 1 when the file can be mixed,
+// 0 when it cannot: the reason (its message, newlines included) goes to
+// `why`, or is printed when `why` is nullptr. On 0 some fields may already be
+// written and must not be used.
+int GET_ATTRIBUTES(int channel, const std::string& path, TrackHeaders& h,
+                   std::string* why = nullptr);
 
 // One little-endian 32-bit float sample (bytes lowest first; only the low 8
 // bits of each argument count) on the channel scale, truncated toward zero.

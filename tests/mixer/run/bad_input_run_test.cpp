@@ -57,7 +57,7 @@ struct BadCase {
 // The case's name alone, so that test lists stay readable.
 void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
 
-const std::string kWindow = "Head or tail set incorrectly in preferences!\n";
+const std::string kNoTrack = "Error: no track of the track list can be mixed.\n";
 
 class BadInput : public ::testing::TestWithParam<BadCase> {};
 
@@ -92,14 +92,18 @@ INSTANTIATE_TEST_SUITE_P(
         // A track list whose only line is read from the start, or to its end.
         BadCase{"TracksWithoutBegin", File::Tracks, Damage::NoBegin, 0, "mix.wav"},
         BadCase{"TracksWithoutEnd", File::Tracks, Damage::NoEnd, 0, "mix.wav"},
-        // No usable track: the song is empty, so no mix window exists.
-        BadCase{"TracksEmpty", File::Tracks, Damage::Empty, 2, "", false, kWindow},
-        BadCase{"TracksJunk", File::Tracks, Damage::Junk, 2, "", false, kWindow},
-        BadCase{"TracksLongLine", File::Tracks, Damage::LongLine, 0, "mix.wav"},
-        // The switch "+" followed by a carriage return is not "+": the track is off.
-        BadCase{"TracksCrLf", File::Tracks, Damage::CrLf, 2, "", false, kWindow},
+        // No usable track: the run says so, track by track.
+        BadCase{"TracksEmpty", File::Tracks, Damage::Empty, 2, "", false,
+                kNoTrack + "tracks.txt holds no track line.\n"},
+        BadCase{"TracksJunk", File::Tracks, Damage::Junk, 2, "", false, kNoTrack},
+        // The long line is channel 1 (not a WAV file); the track is channel
+        // 2, which has no level entry: silence.
+        BadCase{"TracksLongLine", File::Tracks, Damage::LongLine, 0, "mix.wav", true},
+        // Carriage returns are removed when the file is loaded.
+        BadCase{"TracksCrLf", File::Tracks, Damage::CrLf, 0, "mix.wav"},
         BadCase{"TracksManyLines", File::Tracks, Damage::ManyLines, 0, "mix.wav", false,
-                "Warning: the track list has 5001 tracks; only the first 127 are mixed.\n"},
+                "Warning: tracks.txt:129: the track list has 5001 tracks; only the first 127 are "
+                "mixed.\n"},
         // Without "begin" the first line is the mix name.
         BadCase{"FadersWithoutBegin", File::Faders, Damage::NoBegin, 0, "mix.wav"},
         BadCase{"FadersWithoutEnd", File::Faders, Damage::NoEnd, 0, "mix.wav"},
@@ -109,10 +113,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The 100 000 characters are the mix name, too long for a file name.
         BadCase{"FadersLongLine", File::Faders, Damage::LongLine, 2, "", false,
                 "is longer than 127 characters.\n"},
-        // The carriage return belongs to the name line's last field, and no
-        // file is named "mix\r.wav" behind the user's back.
-        BadCase{"FadersCrLf", File::Faders, Damage::CrLf, 2, "", false,
-                "Error: the mix name \"mix\\r\" is not a file name: it holds a control character.\n"},
+        // Carriage returns are removed when the file is loaded.
+        BadCase{"FadersCrLf", File::Faders, Damage::CrLf, 0, "mix.wav"},
         BadCase{"FadersManyLines", File::Faders, Damage::ManyLines, 0, "mix.wav"},
         BadCase{"PrefsWithoutBegin", File::Prefs, Damage::NoBegin, 0, "mix.wav"},
         BadCase{"PrefsWithoutEnd", File::Prefs, Damage::NoEnd, 0, "mix.wav"},

@@ -164,8 +164,9 @@ TEST(Preferences, FirstGroup) {
                            "comment\nbegin\nverbo\t1\ntlist\t1\ntlist\t2\ntlist=tab\n"
                            "mixdir\tout/\nwavdir\twav/\nend\n");
     Prefs p;
+    Diagnostics diag;
     testing::internal::CaptureStdout();
-    LoadPreferences(d.file("p.txt"), p);
+    LoadPreferences(d.file("p.txt"), p, diag);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(p.verbosity, 1);
     EXPECT_EQ(p.trackListMode, 1);
@@ -177,15 +178,17 @@ TEST(Preferences, FirstGroup) {
 }
 
 TEST(Preferences, TimeFieldsAndNames) {
-    std::string text = "1\t30\t250\n";
-    Tokenizer t{text, 0};
-    EXPECT_EQ(ReadTimeFields(t, 3, 48000.0), 4332000);
-    std::string two = "1\t30\n";
-    Tokenizer t2{two, 0};
-    EXPECT_EQ(ReadTimeFields(t2, 2, 44100.0), 3969000);
-    std::string one = "83.5\n";
-    Tokenizer t1{one, 0};
-    EXPECT_EQ(ReadTimeFields(t1, 1, 48000.0), 4008000);
+    auto timeOf = [](const char* line, int fields, double rate) {
+        int64_t at = -1;
+        ScanKeyword(line, "xin", [&](KeywordLine& k) {
+            at = ReadTimeFields(k, fields, rate);
+            return false;
+        });
+        return at;
+    };
+    EXPECT_EQ(timeOf("xin\t1\t30\t250\n", 3, 48000.0), 4332000);
+    EXPECT_EQ(timeOf("xin\t1\t30\n", 2, 44100.0), 3969000);
+    EXPECT_EQ(timeOf("xin\t83.5\n", 1, 48000.0), 4008000);
 
     Prefs p = FromText("begin\noname\tmy song\nend\n");
     p.mixDirSet = true;

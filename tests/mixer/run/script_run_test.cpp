@@ -93,7 +93,8 @@ std::vector<GainCase> GainCases() {
          "t\t0\t0\t0\nv\t1\t0\nt\t0\t1\t0\nv\t1\t-12\nt\t0\t0\t500\nv\t1\t-6\n", "", 72000,
          {{0, L0, 0}, {24000, Lm6, AutoRamp(L0, Lm6, kRate)}, {48000, Lm12, AutoRamp(Lm6, Lm12, kRate)}},
          0, -1, 0, "mix.wav",
-         "Warning: the level entries of fader 1 were out of time order and have been sorted.\n"},
+         "Warning: faders.txt:8: the level entries of fader 1 were out of time order and have been "
+         "sorted.\n"},
         {"RampCutByNextEntry", "t\t0\t0\t0\nv\t1\t-20\nt\t0\t1\t0\nv\t1\t0\nrmp\t2\nt\t0\t2\t0\nv\t1\t-6\n",
          "", 144000, {{0, Lm20, 0}, {48000, L0, 48000}, {96000, Lm6, AutoRamp(L0, Lm6, kRate)}}},
         {"AutomaticRampAtTheDefaultRate", "t\t0\t0\t0\nv\t1\t0\nt\t0\t1\t0\nv\t1\t-6\n", "", 72000,

@@ -8,9 +8,11 @@ using namespace varnel;
 
 namespace {
 
-TrackList Parse(const std::string& text, int mode, char sep, std::string* out = nullptr) {
+TrackList Parse(const std::string& text, int mode, char sep, std::string* out = nullptr,
+               std::string* path = nullptr) {
     testsupport::TempDir d;
     testsupport::WriteFile(d.file("t.txt"), text);
+    if (path) *path = d.file("t.txt");
     TrackList t;
     testing::internal::CaptureStdout();
     EXPECT_EQ(CountTracks(d.file("t.txt"), sep, 2, t), 0);
@@ -49,11 +51,12 @@ TEST(TrackList, ModesZeroAndTab) {
     ASSERT_EQ(z.count, 2);
     EXPECT_EQ(z.names[2], "y y.wav");
     EXPECT_EQ(z.enabled[1] + z.enabled[2], 2);
-    std::string out;
-    TrackList tab = Parse("begin\n1\tmy  song.wav\t+\nend\n", 2, '\t', &out);
+    std::string out, path;
+    TrackList tab = Parse("begin\n1\tmy  song.wav\t+\nend\n", 2, '\t', &out, &path);
     EXPECT_EQ(tab.names[1], "my  song.wav");
     EXPECT_EQ(tab.enabled[1], 1);
-    EXPECT_EQ(out, "\n>>>  Warning: Extra space found on line 2 of tracks file.\nCounted 1 track\n");
+    EXPECT_EQ(out, "\n" + path + ":2: >>>  Warning: Extra space found on line 2 of tracks file.\n"
+                   "Counted 1 track\n");
 }
 
 TEST(TrackList, CountingRules) {
@@ -76,6 +79,7 @@ TEST(TrackList, MissingFile) {
     TrackList t;
     testing::internal::CaptureStdout();
     EXPECT_EQ(CountTracks(d.file("none.txt"), ' ', 2, t), 2);
+    // The message names the file asked for.
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "tracks.txt file was not found.\nCreate the file and run again.\nExiting...\n");
+              d.file("none.txt") + " file was not found.\nCreate the file and run again.\nExiting...\n");
 }

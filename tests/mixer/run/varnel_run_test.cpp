@@ -197,8 +197,10 @@ TEST(VarnelRun, SampleRateMismatchEndsWithStatus1) {
     auto r = s.Run();
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.output.find("The sample rate appears to be 44100\n"
-                            "The file assigned to channel 2 has a different rate!\n"),
-              std::string::npos);
+                            "tracks.txt:3: The file assigned to channel 2 has a different rate! "
+                            "(b.wav: 48000 Hz)\n"),
+              std::string::npos)
+        << r.output;
     EXPECT_FALSE(testsupport::FileExists(s.Path("mix.wav")));
 }
 

@@ -39,7 +39,10 @@ TEST(FaderFile, ExistingFileLosesItsSpaces) {
     LoadRun run(d, "mix.txt", true, 2, "");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.file.content, "\nmysong\nv\t1\t-6\nv2-3\nend\n");
-    EXPECT_EQ(run.output, "\n>>>  Warning: extra space on line 3 of fader file.\n");
+    // Line numbers are the file's, also with notes above "begin".
+    EXPECT_EQ(run.output,
+              "\nmix.txt:4: >>>  Warning: extra space on line 4 of fader file.\n"
+              "Warning: mix.txt:5: \"v 2 -3\" is not a keyword; fields are separated by tabs.\n");
     EXPECT_EQ(MixNameFromScript(run.file.content), "mysong");
     EXPECT_EQ(MixNameFromScript("\n\n\n"), "");
 }

@@ -37,7 +37,8 @@ TEST_P(OstrandRoundTrip, SavedFileReadsToTheSameLevelsAndTimes) {
     ASSERT_EQ(st, 0);
 
     scripttest::Script s;
-    s.ctx.prefs = "begin\ntfields\t" + std::to_string(fields) + "\nend\n";
+    const std::string prefs = "begin\ntfields\t" + std::to_string(fields) + "\nend\n";
+    s.ctx.prefs = prefs;
     ASSERT_EQ(s.Run(file.content), 0) << s.output;
     ASSERT_EQ(s.faders->count[1], 2);
     ASSERT_EQ(s.faders->count[2], 2);

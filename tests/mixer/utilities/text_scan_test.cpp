@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "mixer/utilities/keyword_line.hpp"
+#include "mixer/utilities/line_checks.hpp"
 #include "mixer/utilities/numbers.hpp"
 #include "support/test_support.hpp"
 
@@ -47,9 +49,9 @@ TEST(Tokenizer, StrtokSemantics) {
 TEST(KeywordScan, StopsAtEndAndMatchesWholeFields) {
     std::string c = "\nverbo\t1\nverbo 3\nx\tverbo\t2\nend\nverbo\t9\n";
     std::vector<std::string> values;
-    ScanKeyword(c, "verbo", [&](Tokenizer& t) {
+    ScanKeyword(c, "verbo", [&](KeywordLine& k) {
         std::string_view v;
-        if (NextToken(t, kFieldDelims, v)) values.emplace_back(v);
+        if (NextField(k, kFieldDelims, v)) values.emplace_back(v);
         return true;
     });
     EXPECT_EQ(values, (std::vector<std::string>{"1", "2"}));
