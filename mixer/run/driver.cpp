@@ -306,7 +306,6 @@ int ReadSession(RunTables& r, const CommandLine& cl, uint32_t& rate, MixWindow& 
 
     // 11. Output name.
     if (int st = ReadOutputName(p, MixNameFromScript(r.faders.content))) return st;
-    if (int st = CheckMixName(p.mixName)) return st;
 
     // 12. Mix window.
     if (int st = ComputeMixWindow(p, songLength, double(rate), window)) return st;

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "mixer/run/output_checks.hpp"
 #include "mixer/utilities/limits.hpp"
 #include "mixer/utilities/line_checks.hpp"
 #include "mixer/utilities/numbers.hpp"
@@ -220,6 +221,7 @@ int ReadOutputName(Prefs& prefs, const std::string& scriptMixName) {
         return true;
     });
     ReadFieldCount(c, "sfields", prefs.startFields);
+    if (int st = CheckMixName(prefs.mixName)) return st;
     prefs.outputName = (prefs.mixDirSet ? prefs.mixDir : std::string()) + prefs.mixName + ".wav";
     if (prefs.outputName.size() > size_t(kMaxPathChars)) {
         std::printf("Error: the output file name %s is longer than %i characters.\n",

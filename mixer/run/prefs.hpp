@@ -71,7 +71,8 @@ void PrintBanner(const Prefs& prefs);
 ScanText PrefsText(const Prefs& prefs);
 
 // Phase 11: the mix name ("oname", else `scriptMixName`), "sfields" and the
-// output file name. Returns 0, or the exit status after printing why.
+// output file name. Returns 0, or the exit status after printing why (a mix
+// name that is no file name, an output name that is too long).
 int ReadOutputName(Prefs& prefs, const std::string& scriptMixName);
 
 // Phase 12: preview or head/tail/in/out. Returns 0, or 2 after the message.

@@ -202,6 +202,13 @@ TEST(Preferences, TimeFieldsAndNames) {
     testing::internal::CaptureStdout();
     EXPECT_EQ(ReadOutputName(r, std::string(200, 'x')), 2);
     testing::internal::GetCapturedStdout();
+    // A name that is no file name is refused first, shown with its control
+    // characters visible, whatever its length.
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ReadOutputName(r, std::string(200, 'x') + "\r"), 2);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Error: the mix name \"" + std::string(200, 'x') +
+                  "\\r\" is not a file name: it holds a control character.\n");
 }
 
 TEST(Preferences, SeedValuesAndWarnings) {
