@@ -123,13 +123,6 @@ void DesignPhase(double delay, double* taps) {
     for (int d = 0; d < n; ++d) taps[n - 1 - d] = h[d];
 }
 
-[[gnu::always_inline]] inline double Stage(const KBiquad& c, double z[2], double x) {
-    const double y = c.b0 * x + z[0];
-    z[0] = c.b1 * x - c.a1 * y + z[1];
-    z[1] = c.b2 * x - c.a2 * y;
-    return y;
-}
-
 void FlushTiny(double z[2]) {
     for (int i = 0; i < 2; ++i)
         if (std::fabs(z[i]) < kFlushBelow) z[i] = 0.0;
@@ -198,20 +191,24 @@ constexpr int kPeakChunk = 16;
 template <int C>
 [[gnu::always_inline]] inline void FollowTruePeak(const TruePeakFilter& f, const double* x, int n,
                                                   double* peak) {
+    static_assert(kPeakChunk >= kHistory, "a window reaches back into one chunk at most");
     // With one channel both lanes follow it.
     Pair top = {peak[0], peak[C - 1]};
+    Pair before = LaneMaxAbs(x, C * kHistory, Pair{0.0, 0.0});  // the chunk before's inputs
     for (int i0 = 0; i0 < n; i0 += kPeakChunk) {
         const int len = std::min(n - i0, kPeakChunk);
         const int values = len * C;
         // w[C * (i + k) + c] is tap k of output i of channel c.
         const double* w = x + C * i0;
-        // Largest input magnitude any output of this chunk sees.
-        Pair reach = LaneMaxAbs(w, values + C * kHistory, Pair{0.0, 0.0});
+        const Pair own = LaneMaxAbs(w + C * kHistory, values, Pair{0.0, 0.0});
+        // No output of the chunk sees an input larger than `reach`.
+        Pair reach = own > before ? own : before;
+        before = own;
         if (C == 1) reach[0] = reach[1] = std::max(reach[0], reach[1]);
         if (!(reach[0] * f.gainBound > top[0] || reach[1] * f.gainBound > top[1])) continue;
         // Phase 0 is the input itself, so only the in-between phases need
         // the filter.
-        top = LaneMaxAbs(w + C * kHistory, values, top);
+        top = own > top ? own : top;
         for (int p = 1; p < kTruePeakPhases; ++p) top = PhaseMaxAbs(f.phase[p], w, C, values, top);
         if (C == 1) top[0] = top[1] = std::max(top[0], top[1]);
     }
@@ -219,47 +216,83 @@ template <int C>
     if (C == 2) peak[1] = top[1];
 }
 
-// K-weights a part of n frames of two channels, already scaled and
-// interleaved in x, and adds their squares to each channel's sum for the
-// sub-block one frame at a time, so the sums do not depend on how the
+// The K-weighting of C channels in one vector of 2C lanes: the shelf on
+// frame i in the low C lanes while the high pass takes the shelf's output
+// for frame i - 1 in the high C lanes. Both stages are then one step of the
+// same recursion, lane by lane (the high pass's numerator 1, -2, 1
+// multiplies exactly), so each lane does what the plain per-channel
+// cascade does, bit for bit. Each channel's squares are added to its sum
+// for the sub-block frame by frame, so the sums do not depend on how the
 // frames were handed in.
-[[gnu::always_inline]] inline void KWeightPair(LoudnessState& m, const double* x, int n) {
-    const KBiquad s = m.k.shelf;
-    const double a1 = m.k.highPass.a1, a2 = m.k.highPass.a2;
-    const Pair sb0 = {s.b0, s.b0}, sb1 = {s.b1, s.b1}, sb2 = {s.b2, s.b2};
-    const Pair sa1 = {s.a1, s.a1}, sa2 = {s.a2, s.a2};
-    const Pair ha1 = {a1, a1}, ha2 = {a2, a2}, minusTwo = {-2.0, -2.0};
-    Pair s0 = {m.shelfZ[0][0], m.shelfZ[1][0]}, s1 = {m.shelfZ[0][1], m.shelfZ[1][1]};
-    Pair h0 = {m.highZ[0][0], m.highZ[1][0]}, h1 = {m.highZ[0][1], m.highZ[1][1]};
-    Pair sum = {m.subSum[0], m.subSum[1]};
-    for (int i = 0; i < n; ++i) {
-        Pair v;
-        __builtin_memcpy(&v, x + 2 * i, sizeof v);
-        // The shelf, then the high pass, whose numerator 1, -2, 1 makes its
-        // products by b0 and b2 the input itself.
-        const Pair y = sb0 * v + s0;
-        s0 = sb1 * v - sa1 * y + s1;
-        s1 = sb2 * v - sa2 * y;
-        const Pair k = y + h0;
-        h0 = minusTwo * y - ha1 * k + h1;
-        h1 = y - ha2 * k;
-        sum += k * k;
+template <typename V>
+struct KSteps {
+    V b0, b1, b2, a1, a2;  // per lane
+    V z0, z1;
+    // (By reference: wide vectors are not passed by value in a baseline build.)
+    [[gnu::always_inline]] void Step(const V& in, V& y) {
+        y = b0 * in + z0;
+        z0 = b1 * in - a1 * y + z1;
+        z1 = b2 * in - a2 * y;
     }
-    m.shelfZ[0][0] = s0[0], m.shelfZ[1][0] = s0[1], m.shelfZ[0][1] = s1[0], m.shelfZ[1][1] = s1[1];
-    m.highZ[0][0] = h0[0], m.highZ[1][0] = h0[1], m.highZ[0][1] = h1[0], m.highZ[1][1] = h1[1];
-    m.subSum[0] = sum[0], m.subSum[1] = sum[1];
+};
+
+// Two channels: lanes shelf L, shelf R, high pass L, high pass R.
+[[gnu::always_inline]] inline void KWeightPair(LoudnessState& m, const double* x, int n) {
+    if (n == 0) return;
+    const KBiquad s = m.k.shelf, h = m.k.highPass;
+    KSteps<Quad> k{{s.b0, s.b0, h.b0, h.b0}, {s.b1, s.b1, h.b1, h.b1}, {s.b2, s.b2, h.b2, h.b2},
+                   {s.a1, s.a1, h.a1, h.a1}, {s.a2, s.a2, h.a2, h.a2},
+                   {m.shelfZ[0][0], m.shelfZ[1][0], m.highZ[0][0], m.highZ[1][0]},
+                   {m.shelfZ[0][1], m.shelfZ[1][1], m.highZ[0][1], m.highZ[1][1]}};
+    Quad sum = {0.0, 0.0, m.subSum[0], m.subSum[1]};
+    Pair v;
+    __builtin_memcpy(&v, x, sizeof v);
+    // Frame 0 through the shelf alone: the high pass's memories stay.
+    Quad held0 = k.z0, held1 = k.z1;
+    Quad y;
+    k.Step(__builtin_shufflevector(v, v, 0, 1, 0, 1), y);
+    k.z0 = __builtin_shufflevector(k.z0, held0, 0, 1, 6, 7);
+    k.z1 = __builtin_shufflevector(k.z1, held1, 0, 1, 6, 7);
+    for (int i = 1; i < n; ++i) {
+        __builtin_memcpy(&v, x + 2 * i, sizeof v);
+        k.Step(__builtin_shufflevector(v, __builtin_shufflevector(y, y, 0, 1), 0, 1, 2, 3), y);
+        sum += y * y;  // the low lanes' squares are not used
+    }
+    // The last frame through the high pass alone: the shelf's memories stay.
+    held0 = k.z0, held1 = k.z1;
+    k.Step(__builtin_shufflevector(y, y, 0, 1, 0, 1), y);
+    sum += y * y;
+    k.z0 = __builtin_shufflevector(held0, k.z0, 0, 1, 6, 7);
+    k.z1 = __builtin_shufflevector(held1, k.z1, 0, 1, 6, 7);
+    m.shelfZ[0][0] = k.z0[0], m.shelfZ[1][0] = k.z0[1], m.highZ[0][0] = k.z0[2], m.highZ[1][0] = k.z0[3];
+    m.shelfZ[0][1] = k.z1[0], m.shelfZ[1][1] = k.z1[1], m.highZ[0][1] = k.z1[2], m.highZ[1][1] = k.z1[3];
+    m.subSum[0] = sum[2], m.subSum[1] = sum[3];
 }
 
+// One channel: lanes shelf, high pass.
 [[gnu::always_inline]] inline void KWeightOne(LoudnessState& m, const double* x, int n) {
-    const KBiquad shelf = m.k.shelf, high = m.k.highPass;
-    double sz[2] = {m.shelfZ[0][0], m.shelfZ[0][1]}, hz[2] = {m.highZ[0][0], m.highZ[0][1]};
-    double sum = m.subSum[0];
-    for (int i = 0; i < n; ++i) {
-        const double y = Stage(high, hz, Stage(shelf, sz, x[i]));
+    if (n == 0) return;
+    const KBiquad s = m.k.shelf, h = m.k.highPass;
+    KSteps<Pair> k{{s.b0, h.b0}, {s.b1, h.b1}, {s.b2, h.b2}, {s.a1, h.a1}, {s.a2, h.a2},
+                   {m.shelfZ[0][0], m.highZ[0][0]}, {m.shelfZ[0][1], m.highZ[0][1]}};
+    Pair sum = {0.0, m.subSum[0]};
+    Pair held0 = k.z0, held1 = k.z1;
+    Pair y;
+    k.Step(Pair{x[0], x[0]}, y);
+    k.z0 = __builtin_shufflevector(k.z0, held0, 0, 3);
+    k.z1 = __builtin_shufflevector(k.z1, held1, 0, 3);
+    for (int i = 1; i < n; ++i) {
+        k.Step(Pair{x[i], y[0]}, y);
         sum += y * y;
     }
-    m.shelfZ[0][0] = sz[0], m.shelfZ[0][1] = sz[1], m.highZ[0][0] = hz[0], m.highZ[0][1] = hz[1];
-    m.subSum[0] = sum;
+    held0 = k.z0, held1 = k.z1;
+    k.Step(Pair{y[0], y[0]}, y);
+    sum += y * y;
+    k.z0 = __builtin_shufflevector(held0, k.z0, 0, 3);
+    k.z1 = __builtin_shufflevector(held1, k.z1, 0, 3);
+    m.shelfZ[0][0] = k.z0[0], m.highZ[0][0] = k.z0[1];
+    m.shelfZ[0][1] = k.z1[0], m.highZ[0][1] = k.z1[1];
+    m.subSum[0] = sum[1];
 }
 
 // K-weights a part of n frames, adds their squares to the sub-block and
