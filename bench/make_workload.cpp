@@ -7,7 +7,9 @@
 //
 // Creates <dir>/audio<seconds>/t01.wav .. t16.wav (kept when already there
 // with the right size) and <dir>/{level,script,effects}<seconds>/ with
-// tracks.txt, faders.txt and prefs.txt; writes <dir>/remix<seconds>.txt.
+// tracks.txt, faders.txt and prefs.txt, the level and effects sessions again
+// with "threads 0" as <dir>/{level,effects}_t0_<seconds>/; writes
+// <dir>/remix<seconds>.txt.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -216,9 +218,13 @@ int main(int argc, char** argv) {
     }
     tracks += "end\n";
     const std::string prefs = "Benchmark preferences.\nbegin\nverbo\t1\npre\toff\noutbits\t24\ndither\t1\nend\n";
+    // The same with the channel pass on one thread per core.
+    const std::string threadedPrefs =
+        "Benchmark preferences.\nbegin\nverbo\t1\npre\toff\noutbits\t24\ndither\t1\nthreads\t0\nend\n";
     struct Variant {
         const char* name;
         std::string body;
+        bool threaded = false;
     };
     std::string fx;
     for (int k = 1; k <= kTracks; ++k) fx += Chain(std::to_string(k));
@@ -227,13 +233,15 @@ int main(int argc, char** argv) {
         {"level", LevelsAndPans(m)},
         {"script", LevelsAndPans(m) + Ramps(m, seconds)},
         {"effects", LevelsAndPans(m) + fx},
+        {"level_t0_", LevelsAndPans(m), true},
+        {"effects_t0_", LevelsAndPans(m) + fx, true},
     };
     for (const Variant& v : variants) {
         const fs::path s = dir / (std::string(v.name) + tag);
         fs::create_directories(s);
         const std::string faders = "begin\nbench_" + std::string(v.name) + "\n" + v.body + "end\n";
         if (!WriteText((s / "tracks.txt").string(), tracks) ||
-            !WriteText((s / "prefs.txt").string(), prefs) ||
+            !WriteText((s / "prefs.txt").string(), v.threaded ? threadedPrefs : prefs) ||
             !WriteText((s / "faders.txt").string(), faders)) {
             std::fprintf(stderr, "make_workload: cannot write session %s\n", s.c_str());
             return 1;

@@ -5,7 +5,7 @@ namespace varnel {
 const double* FindFade(FadeTables& t, int span, double ratio, bool release) {
     for (const FadeTable& f : t.tables)
         if (f.span == span && f.ratio == ratio && f.release == release) return f.gain.data();
-    if (span < 1 || span > kMaxFadeTable || t.entries + size_t(span) + 1 > kMaxFadeEntries)
+    if (t.frozen || span < 1 || span > kMaxFadeTable || t.entries + size_t(span) + 1 > kMaxFadeEntries)
         return nullptr;
     FadeTable f;
     f.span = span;

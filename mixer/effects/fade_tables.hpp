@@ -26,10 +26,13 @@ struct FadeTable {
 struct FadeTables {
     std::vector<FadeTable> tables;
     size_t entries = 0;
+    bool frozen = false;   // no table is added any more: lookups only, so
+                           // several threads may look up at once
 };
 
 // The gains of an attack (release false) or release of `span` steps (at
-// least 1) at `ratio` (at least 1), or nullptr where no table is kept. The
+// least 1) at `ratio` (at least 1), or nullptr where no table is kept (nor,
+// once the tables are frozen, added). The
 // pointer stays valid while `t` lives: adding a table moves the others'
 // buffers, it does not copy them.
 const double* FindFade(FadeTables& t, int span, double ratio, bool release);

@@ -16,6 +16,7 @@
 #include "mixer/run/prefs.hpp"
 #include "mixer/run/run_outputs.hpp"
 #include "mixer/run/script_context.hpp"
+#include "mixer/run/threaded_pass.hpp"
 #include "mixer/run/track_list.hpp"
 #include "mixer/stringout/report.hpp"
 #include "mixer/utilities/effect_settings.hpp"
@@ -71,6 +72,7 @@ struct RunTables {
     DitherRandom dither;  // the dither's generator
     uint32_t ditherSeed = 0;  // the seed in use: "seed", else the clock's
     std::vector<std::string> paths;  // current track path per channel
+    ChannelThreads threads;          // last: its workers stop before the rest goes
 };
 
 // Every file the run reads, for the check that no output replaces one: each
@@ -197,6 +199,7 @@ int RefuseEmptyMix(RunTables& r) {
 // Phases 21 and 22 share their end: close, write the reports, put every
 // output in place, announce, launch.
 int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate) {
+    StopWorkerPool(r.threads.pool);
     bool ok = CloseOutputFile(r.out);
     if (ok) MarkOutputWritten(r.outputs, r.outIndex.mix);
     CloseInputFiles(r.input);
@@ -234,6 +237,7 @@ int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate) {
     rep.hasLoudness = true;
     rep.loudness = LoudnessResult(r.meters.loudness);
     rep.outputClips = r.meters.outputClips;
+    rep.threads = ThreadsInUse(r.threads);
     const ReportTexts report = ComposeReport(rep);
     if (!WriteRunOutput(r.outputs, r.outIndex.stats, report.stats)) return 2;
     if (!WriteRunOutput(r.outputs, r.outIndex.faderCopy, report.faderCopy)) return 2;
@@ -444,6 +448,8 @@ int Run(RunTables& r, const CommandLine& cl) {
     r.meters.peakOutPosL = r.meters.peakOutPosR = window.start;
     StartLoudnessMeter(r.meters.loudness, rate, outChannels, p.outBits == 16 ? 32768.0 : 8388608.0,
                        window.length);
+    StartChannelThreads(r.threads, LanesForRun(RequestedLanes(p.threads), channelsWithEffects), run);
+    run.threads = &r.threads;
     if (int st = RunMixingLoop(run)) return st;
 
     // 21-22. Finish, reports and launch.

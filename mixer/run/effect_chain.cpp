@@ -11,12 +11,6 @@ namespace varnel {
 
 namespace {
 
-// Frames per pass of the chain: both sides of a tile in work samples stay in
-// the first-level cache while every effect runs over them in turn. All the
-// processors are sample by sample, so the tiles give the same result as one
-// pass per effect over the whole block.
-constexpr int kChainTile = 1024;
-
 // The slot's enabled effects in the order they run.
 struct ChainPlan {
     int count = 0;
@@ -201,6 +195,25 @@ VARNEL_HOT_LOOP void ToWork(const int32_t* L, const int32_t* R, double* wL, doub
 
 }  // namespace
 
+void PrepareFadeTables(const EffectSettings& fx, ProcessorStates& ps) {
+    for (int slot = 0; slot < kFxSlots; ++slot) {
+        if (EffectEnabled(fx, kRms, slot)) {
+            const SwitchedLaw law = MakeLaw(fx.rmsAttack[slot], fx.rmsRelease[slot],
+                                            fx.rmsRatio[slot], fx.rmsThresh[slot]);
+            FindFade(ps.rms.fades, law.attack, law.ratio, false);
+            FindFade(ps.rms.fades, law.release, law.ratio, true);
+        }
+        if (EffectEnabled(fx, kComp, slot)) {
+            const SwitchedLaw law = MakeLaw(fx.compAttack[slot], fx.compRelease[slot],
+                                            fx.compRatio[slot], fx.compThresh[slot]);
+            FindFade(ps.peak.fades, law.attack, law.ratio, false);
+            FindFade(ps.peak.fades, law.release, law.ratio, true);
+        }
+    }
+    ps.rms.fades.frozen = true;
+    ps.peak.fades.frozen = true;
+}
+
 void RunEffectChain(int slot, int64_t blockStart, int n, double* left, double* right,
                     EffectSettings& fx, ProcessorStates& ps, bool withLimiter) {
     if (slot < 0 || slot >= kFxSlots) return;
@@ -235,7 +248,7 @@ void RunStripEffectsPair(const StripBlock& a, const StripBlock& b, int64_t block
     // The four tiles sit 128 bytes off a multiple of 4 KiB from each other,
     // so the loops that read or write all four at one index do not make the
     // processor match addresses that agree in their low twelve bits.
-    constexpr int kStride = kChainTile + 16;
+    constexpr int kStride = kPairTileStride;
     double* w[4] = {work, work + kStride, work + 2 * kStride, work + 3 * kStride};
     for (int t = 0; t < n; t += kChainTile) {
         const int m = std::min(kChainTile, n - t);

@@ -18,6 +18,16 @@
 
 namespace varnel {
 
+// Frames per pass of the chain: both sides of a tile in work samples stay in
+// the first-level cache while every effect runs over them in turn. All the
+// processors are sample by sample, so the tiles give the same result as one
+// pass per effect over the whole block.
+constexpr int kChainTile = 1024;
+// A pair's four tiles lie this many values apart; kPairWorkValues is what
+// RunStripEffectsPair needs, and also holds RunStripEffects' two tiles.
+constexpr int kPairTileStride = kChainTile + 16;
+constexpr int kPairWorkValues = 4 * kPairTileStride;
+
 // Every processor's per-slot memory for one run.
 struct ProcessorStates {
     HpfState hpf;
@@ -30,6 +40,12 @@ struct ProcessorStates {
     TapReverbState tap;
     MasterRmsState masterRms;
 };
+
+// Builds the fade tables of every slot's "rms" and "comp" laws ahead of the
+// mix and freezes both sets, so the compressors only look tables up from then
+// on and strips can run on several threads at once. Tables hold the gain
+// law's own values, so the samples are the same with or without them.
+void PrepareFadeTables(const EffectSettings& fx, ProcessorStates& ps);
 
 // Runs the slot's enabled effects on work L/R in chain order. The master's
 // limiter runs later, after the reverb returns, so it passes withLimiter false.
@@ -58,8 +74,7 @@ bool SameEffectChain(int slotA, int slotB, const EffectSettings& fx);
 
 // Two strips with the same chain (SameEffectChain): the same as
 // RunStripEffects on a and then on b, with the strips' settled filters run
-// side by side. `work` holds at least four tiles and a little more
-// (4 x 1040 values).
+// side by side. `work` holds at least kPairWorkValues values.
 void RunStripEffectsPair(const StripBlock& a, const StripBlock& b, int64_t blockStart, int n,
                          double* work, EffectSettings& fx, ProcessorStates& ps, double fullScale);
 

@@ -26,7 +26,7 @@ int32_t MonoValue(int i, const int32_t* A0, const int32_t* A1, const int32_t* A2
     return A0[i] + mulA1 * A1[i] + mulA2 * A2[i];
 }
 
-void SplitMonoPlanes(InputStage& st, const uint8_t* bytes, int f, int n, int b) {
+void SplitMonoPlanes(InputScratch& st, const uint8_t* bytes, int f, int n, int b) {
     for (int i = f; i < n; ++i, bytes += b) {
         if (b == 2) {
             st.A0[i] = 0;
@@ -94,9 +94,14 @@ void DecodeStereo24(const uint8_t* bytes, int f, int n, int32_t* outL, int32_t* 
 
 }  // namespace
 
+void AllocateInputScratch(InputScratch& scratch) {
+    scratch.bytes.assign(size_t(kBlockFrames) * kMaxFrameBytes, 0);
+    for (auto* plane : {&scratch.A0, &scratch.A1, &scratch.A2, &scratch.A3})
+        plane->assign(kBlockFrames, 0);
+}
+
 void AllocateInputStage(InputStage& st) {
-    st.bytes.assign(size_t(kBlockFrames) * kMaxFrameBytes, 0);
-    for (auto* plane : {&st.A0, &st.A1, &st.A2, &st.A3}) plane->assign(kBlockFrames, 0);
+    AllocateInputScratch(st.scratch);
     st.historyL.assign(size_t(kChannelTable) * kDelayHistory, 0);
     st.historyR.assign(size_t(kChannelTable) * kDelayHistory, 0);
 }
@@ -172,8 +177,14 @@ void DELAY_PAN(int f, int n, int channel, const int* pan, const int* delay, cons
     }
 }
 
-VARNEL_HOT_LOOP void ReadChannelBlock(InputStage& st, int channel, int64_t blockStart, int n, int historySplit,
+void ReadChannelBlock(InputStage& st, int channel, int64_t blockStart, int n, int historySplit,
                       double panLaw, int32_t* outL, int32_t* outR) {
+    ReadChannelBlock(st, st.scratch, channel, blockStart, n, historySplit, panLaw, outL, outR);
+}
+
+VARNEL_HOT_LOOP void ReadChannelBlock(InputStage& st, InputScratch& scratch, int channel,
+                                      int64_t blockStart, int n, int historySplit, double panLaw,
+                                      int32_t* outL, int32_t* outR) {
     if (n <= 0) return;
     const int c = st.channels[channel];
     const int b = st.bytesPerSample[channel];
@@ -201,11 +212,11 @@ VARNEL_HOT_LOOP void ReadChannelBlock(InputStage& st, int channel, int64_t block
     // silence, never the bytes of an earlier block.
     auto readFrames = [&](int from, int to) {
         const size_t want = size_t(c) * b * size_t(to - from);
-        const size_t got = positioned ? std::fread(st.bytes.data(), 1, want, file) : 0;
-        std::memset(st.bytes.data() + got, 0, want - got);
+        const size_t got = positioned ? std::fread(scratch.bytes.data(), 1, want, file) : 0;
+        std::memset(scratch.bytes.data() + got, 0, want - got);
     };
 
-    const uint8_t* bytes = st.bytes.data();
+    const uint8_t* bytes = scratch.bytes.data();
     if (c == 2) {
         // Stereo is read and decoded in cache-sized pieces, so the bytes are
         // still in the cache when they are decoded. One loop per sample
@@ -223,15 +234,18 @@ VARNEL_HOT_LOOP void ReadChannelBlock(InputStage& st, int channel, int64_t block
         }
     } else {
         readFrames(f, n);
-        SplitMonoPlanes(st, bytes, f, n, b);
+        SplitMonoPlanes(scratch, bytes, f, n, b);
+        const int32_t* A0 = scratch.A0.data();
+        const int32_t* A1 = scratch.A1.data();
+        const int32_t* A2 = scratch.A2.data();
+        const int32_t* A3 = scratch.A3.data();
         if (panLaw == 0.0 || st.delayPan[channel] != 0) {
-            DELAY_PAN(f, n, channel, st.pan.data(), st.delayFrames.data(), st.A0.data(),
-                      st.A1.data(), st.A2.data(), st.A3.data(), st.historyL.data(),
-                      st.historyR.data(), outL, outR, 256, 65536, historySplit, b);
+            DELAY_PAN(f, n, channel, st.pan.data(), st.delayFrames.data(), A0, A1, A2, A3,
+                      st.historyL.data(), st.historyR.data(), outL, outR, 256, 65536,
+                      historySplit, b);
         } else {
             for (int i = f; i < n; ++i)
-                outL[i] = outR[i] = MonoValue(i, st.A0.data(), st.A1.data(), st.A2.data(),
-                                              st.A3.data(), 256, 65536, b);
+                outL[i] = outR[i] = MonoValue(i, A0, A1, A2, A3, 256, 65536, b);
         }
     }
 

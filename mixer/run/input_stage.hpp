@@ -17,6 +17,16 @@ namespace varnel {
 
 constexpr int kDelayHistory = 256;  // frames of delay history kept per channel
 
+// Scratch of one block read: the raw frames and a mono block's byte planes.
+// Rewritten for every channel; each thread that reads channels has its own.
+struct InputScratch {
+    std::vector<uint8_t> bytes;  // one block of raw frames, up to 8 bytes a frame
+    std::vector<int32_t> A0, A1, A2, A3;  // byte planes of a mono block
+};
+
+// Allocates one thread's scratch (about 3 MiB).
+void AllocateInputScratch(InputScratch& scratch);
+
 struct InputStage {
     // Per channel, indexed by channel number (entry 0 unused).
     std::array<std::FILE*, kChannelTable> file{};
@@ -31,8 +41,7 @@ struct InputStage {
     std::array<int, kChannelTable> delayFrames{};             // d, sign of p
 
     // Scratch and history, allocated once by AllocateInputStage.
-    std::vector<uint8_t> bytes;  // one block of raw frames, up to 8 bytes a frame
-    std::vector<int32_t> A0, A1, A2, A3;  // byte planes of a mono block
+    InputScratch scratch;  // the mixing thread's
     std::vector<int32_t> historyL, historyR;  // kChannelTable x kDelayHistory
 };
 
@@ -73,5 +82,11 @@ void DELAY_PAN(int f, int n, int channel, const int* pan, const int* delay, cons
 // "dp" value.
 void ReadChannelBlock(InputStage& st, int channel, int64_t blockStart, int n, int historySplit,
                       double panLaw, int32_t* outL, int32_t* outR);
+
+// The same with the scratch of the calling thread. Threads may read
+// different channels at once: each writes only its channel's entries of the
+// stage (active flag, delay history).
+void ReadChannelBlock(InputStage& st, InputScratch& scratch, int channel, int64_t blockStart,
+                      int n, int historySplit, double panLaw, int32_t* outL, int32_t* outR);
 
 }  // namespace varnel

@@ -6,7 +6,10 @@
 #include <cstring>
 
 #include "mixer/effects/limiter.hpp"
+#include "mixer/run/bus_sums.hpp"
+#include "mixer/run/channel_strip.hpp"
 #include "mixer/run/master_stage.hpp"
+#include "mixer/run/threaded_pass.hpp"
 #include "mixer/utilities/automation.hpp"
 #include "mixer/utilities/block_scan.hpp"
 #include "mixer/utilities/fill_vca.hpp"
@@ -16,36 +19,7 @@ namespace varnel {
 
 namespace {
 
-constexpr double kChannelDivisor = 524288.0;   // 2^19: 0 dB lifts a channel by 256
 constexpr double kBusDivisor = 134217728.0;    // 2^27: 0 dB is unity on a bus
-
-inline void UpdatePeak(double& peak, double v) {
-    double a = v < 0 ? -v : v;
-    if (a > peak) peak = a;
-}
-
-// The peak meter over a whole block: the same as a per-sample UpdatePeak.
-inline void UpdatePeakBlock(double& peak, const int32_t* x, int n) {
-    const double a = LargestMagnitude(x, n);
-    if (a > peak) peak = a;
-}
-
-// bus += x, saturating.
-inline void AddToBus(int32_t* bus, const int32_t* x, int n) {
-    for (int i = 0; i < n; ++i) bus[i] = SatAdd32(bus[i], x[i]);
-}
-
-// The same into the master's sum; a sum past the 32-bit range marks the
-// master as clipped, so the report says so.
-inline void AddToMaster(int32_t* master, const int32_t* x, int n, int& clip) {
-    uint32_t overflow = 0;
-    for (int i = 0; i < n; ++i) {
-        const uint32_t a = uint32_t(master[i]), b = uint32_t(x[i]), sum = a + b;
-        overflow |= ~(a ^ b) & (a ^ sum);
-        master[i] = SatAdd32(master[i], x[i]);
-    }
-    if (overflow >> 31) clip = 1;
-}
 
 void BlockSetUp(MixRun& run, int64_t s, int n) {
     MixBuffers& b = *run.buffers;
@@ -75,62 +49,7 @@ void BlockSetUp(MixRun& run, int64_t s, int n) {
         if (run.routing->vcaActive[size_t(v)]) FillVCA(s, n, v, *run.vcas, *run.playback, b.vcaGain.data());
 }
 
-// A channel's share of a reverb send.
-inline void AddToSend(const int32_t* L, const int32_t* R, int n, double gain, double* sendL,
-                      double* sendR) {
-    for (int i = 0; i < n; ++i) {
-        sendL[i] += double(L[i]) * gain;
-        sendR[i] += double(R[i]) * gain;
-    }
-}
-
-// A channel's block after its effects: fader, peak meters, bus sums and
-// reverb sends.
-VARNEL_HOT_LOOP void MixChannelBlock(MixRun& run, int ch, int64_t s, int n, int32_t* L,
-                                     int32_t* R) {
-    MixBuffers& b = *run.buffers;
-    InputStage& in = *run.input;
-    EffectSettings& fx = *run.fx;
-    FaderSettings& fs = *run.settings;
-    Routing& rt = *run.routing;
-    MixMeters& m = *run.meters;
-    const ReverbSettings& rv = fx.reverb;
-    const bool masterFeedsReverb = fx.master.sendsRev || fx.master.sendsTrev;
-    const double* vcaGain = b.vcaGain.empty() ? nullptr : b.vcaGain.data();
-
-    // A track that starts inside this block is faded from its first
-    // frame: its fader was placed at its start, and the zeros before it
-    // take no gain. Fading them too would run its ramps ahead and keep a
-    // gain computed before the start until the first sign change.
-    const int skip = in.trackStart[size_t(ch)] > s ? int(in.trackStart[size_t(ch)] - s) : 0;
-    AUTOMATE(*run.automate, s + skip, n - skip, ch, *run.faders, *run.playback, L + skip,
-             R + skip, fs.polarity[size_t(ch)], kChannelDivisor, fs.panLeft[size_t(ch)],
-             fs.panRight[size_t(ch)], rt.vcaMember.data(), vcaGain ? vcaGain + skip : nullptr, n);
-    UpdatePeakBlock(m.peakL[ch], L, n);
-    UpdatePeakBlock(m.peakR[ch], R, n);
-    for (int k = 0; k < kBuses; ++k) {
-        if (!rt.route[ch][k] || !rt.busActive[size_t(k)]) continue;
-        if (k == 0) {  // bus 0 is the master's direct sum
-            AddToMaster(b.busL[0].data(), L, n, m.clip[0]);
-            AddToMaster(b.busR[0].data(), R, n, m.clip[0]);
-            continue;
-        }
-        AddToBus(b.busL[k].data(), L, n);
-        AddToBus(b.busR[k].data(), R, n);
-    }
-    if (masterFeedsReverb) return;
-    if (rv.roomActive && fx.revOn[ch])
-        AddToSend(L, R, n, double(rv.roomInput * fx.revLevel[ch]), b.revSendL.data(),
-                  b.revSendR.data());
-    if (rv.tapActive && fx.trevOn[ch])
-        AddToSend(L, R, n, double(rv.tapInput * fx.trevLevel[ch]), b.trevSendL.data(),
-                  b.trevSendR.data());
-}
-
-bool PlaysInBlock(const InputStage& in, int ch, int64_t s, int n) {
-    return in.active[size_t(ch)] && in.trackStart[size_t(ch)] < s + n;
-}
-
+// The channels one by one, in channel order, on this thread.
 void ChannelPass(MixRun& run, int64_t s, int n) {
     MixBuffers& b = *run.buffers;
     InputStage& in = *run.input;
@@ -146,10 +65,8 @@ void ChannelPass(MixRun& run, int64_t s, int n) {
         // When the next channel that plays runs the same effects, it is read
         // now and the two chains run side by side; each channel is then
         // mixed in its own turn, in channel order as always.
-        int next = ch + 1;
-        while (next <= run.trackCount && !PlaysInBlock(in, next, s, n)) ++next;
-        const bool pair = !b.pairL.empty() && next <= run.trackCount && fx.hasEffects[ch] &&
-                          fx.hasEffects[next] && SameEffectChain(ch, next, fx);
+        const int next = NextPlaying(run, ch, s, n);
+        const bool pair = !b.pairL.empty() && PairsWithNext(run, ch, next);
         ReadChannelBlock(in, ch, s, n, h, fs.panLaw, L, R);
         if (pair) {
             int32_t* L2 = b.pairL.data();
@@ -158,8 +75,10 @@ void ChannelPass(MixRun& run, int64_t s, int n) {
             RunStripEffectsPair({ch, L, R, fs.postGain[size_t(ch)], m.clip[ch]},
                                 {next, L2, R2, fs.postGain[size_t(next)], m.clip[next]}, s, n,
                                 b.workL.data(), fx, *run.processors, kChannelFullScale);
-            MixChannelBlock(run, ch, s, n, L, R);
-            MixChannelBlock(run, next, s, n, L2, R2);
+            FadeChannelBlock(run, ch, s, n, L, R);
+            SumChannelBlock(run, ch, n, L, R);
+            FadeChannelBlock(run, next, s, n, L2, R2);
+            SumChannelBlock(run, next, n, L2, R2);
             ch = next;
             continue;
         }
@@ -167,7 +86,8 @@ void ChannelPass(MixRun& run, int64_t s, int n) {
             RunStripEffects(ch, s, n, L, R, b.workL.data(), b.workR.data(), fx, *run.processors,
                             fs.postGain[size_t(ch)], kChannelFullScale, m.clip[ch]);
         }
-        MixChannelBlock(run, ch, s, n, L, R);
+        FadeChannelBlock(run, ch, s, n, L, R);
+        SumChannelBlock(run, ch, n, L, R);
     }
 }
 
@@ -314,7 +234,11 @@ int RunReverbs(MixRun& run, int64_t s, int n, bool tap, bool room, bool sendPeak
 
 int MixBlock(MixRun& run, int64_t s, int n) {
     BlockSetUp(run, s, n);
-    ChannelPass(run, s, n);
+    if (run.threads && ThreadsInUse(*run.threads) > 1) {
+        if (int st = ThreadedChannelPass(run, *run.threads, s, n)) return st;
+    } else {
+        ChannelPass(run, s, n);
+    }
     SubmixPass(run, s, n);
     BusSumming(run, n);
     SubmixSends(run, n);

@@ -16,6 +16,8 @@
 
 namespace varnel {
 
+struct ChannelThreads;
+
 // Everything the loop reads and writes; the run driver owns all of it.
 struct MixRun {
     uint32_t rate = 0;
@@ -37,6 +39,7 @@ struct MixRun {
     OutputFile* out = nullptr;
     OutputFile* tap = nullptr;  // null without a tap file
     DitherRandom* dither = nullptr;
+    ChannelThreads* threads = nullptr;  // null, or one lane: the channels on this thread
 };
 
 // Mixes the whole window. Returns 0, or the exit status after a fatal error

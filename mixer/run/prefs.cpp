@@ -41,6 +41,17 @@ bool CreateDefaultPrefs(const std::string& name, TextFile& out) {
     return ok;
 }
 
+// A "threads" value: a whole number 0..64 written as digits alone, else -1.
+int ReadThreadCount(std::string_view v) {
+    if (v.empty() || v.size() > 2) return -1;
+    int count = 0;
+    for (char c : v) {
+        if (c < '0' || c > '9') return -1;
+        count = count * 10 + (c - '0');
+    }
+    return count <= kMaxThreads ? count : -1;
+}
+
 // A directory prefix from the rest of the keyword's line (last hit wins).
 void ReadPrefix(const ScanText& src, const char* keyword, bool& set, std::string& value) {
     ScanKeyword(src, keyword, [&](KeywordLine& k) {
@@ -410,6 +421,16 @@ void ReadOutputSwitches(Prefs& prefs) {
     int bits = 24;
     CodetoInt(c, "outbits", bits);
     prefs.outBits = (bits == 16) ? 16 : 24;
+    ScanKeyword(c, "threads", [&](KeywordLine& k) {
+        std::string_view v;
+        if (NoValue(k, 1) || !NextField(k, kFieldDelims, v)) return true;
+        const int count = ReadThreadCount(v);
+        if (count < 0)
+            LineMessage(c, k.line, "Threads is set out of range (0-64)\n");
+        else
+            prefs.threads = count;
+        return true;
+    });
 }
 
 }  // namespace varnel

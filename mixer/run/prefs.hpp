@@ -48,6 +48,7 @@ struct Prefs {
     int ditherOffset = 1;
     int ditherSpan = 3;
     int outBits = 24;
+    int threads = 1;   // channel-pass threads: 1 this thread only, 0 one per core, up to 64
 
     // dither seed (phase 10): set by "seed", else the clock gives it
     bool seedSet = false;
@@ -78,7 +79,8 @@ int ReadOutputName(Prefs& prefs, const std::string& scriptMixName);
 // Phase 12: preview or head/tail/in/out. Returns 0, or 2 after the message.
 int ComputeMixWindow(Prefs& prefs, int64_t songLength, double rate, MixWindow& window);
 
-// Phase 13: "v=percent", "tempo", "launch", "mono", "dbps", "dither", "outbits".
+// Phase 13: "v=percent", "tempo", "launch", "mono", "dbps", "dither", "outbits",
+// "threads".
 void ReadOutputSwitches(Prefs& prefs);
 
 // Position in samples of one to three time fields read from the keyword's

@@ -164,6 +164,11 @@ ReportTexts ComposeReport(ReportInputs& in) {
     if (in.verbosity >= 1) out.console = out.stats;
     Append(out.stats, "Processing time = %.2lf sec\n", double(seconds));
     if (in.verbosity > 2) Append(out.console, "\nProcessing time = %.2lf sec\n", double(seconds));
+    // A run on one thread says nothing, so its report stays as it always was.
+    if (in.threads > 1) {
+        Append(out.stats, "Threads used = %i\n", in.threads);
+        if (in.verbosity > 2) Append(out.console, "Threads used = %i\n", in.threads);
+    }
     if (in.hasLoudness) {
         const std::string lines = LoudnessLines(in.loudness);
         if (in.verbosity >= 1) out.console += lines;

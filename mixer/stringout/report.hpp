@@ -48,6 +48,7 @@ struct ReportInputs {
     bool hasLoudness = false;             // append the loudness lines at the very end
     LoudnessFigures loudness;
     OutputClips outputClips;              // output samples at or past full scale
+    int threads = 1;                      // channel-pass threads; named only when more than 1
 };
 
 // "Warning: the output clipped N samples (L n, R n); the first at M min : S

@@ -12,7 +12,7 @@
 #pragma once
 
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
-    !defined(__SANITIZE_ADDRESS__) && defined(__ELF__)
+    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) && defined(__ELF__)
 #define VARNEL_HOT_LOOP __attribute__((target_clones("avx2", "default")))
 #else
 #define VARNEL_HOT_LOOP

@@ -20,6 +20,7 @@ constexpr int kMaxTempoSegments = 128;
 constexpr int kMaxPathChars = 127;     // path and name buffers
 constexpr int kMaxTrackNameChars = 255;
 constexpr int kMaxLaunchChars = 255;
+constexpr int kMaxThreads = 64;        // the "threads" preference's ceiling
 
 constexpr double kBusFullScale = 2147483648.0;    // 2^31
 constexpr double kChannelFullScale = 8388608.0;   // 2^23

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "fuzz_support.hpp"
@@ -38,20 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     auto stage = std::make_unique<InputStage>();
     // Borrow the scratch buffers; the delay history starts silent.
-    stage->bytes.swap(gBuffers->proto.bytes);
-    stage->A0.swap(gBuffers->proto.A0);
-    stage->A1.swap(gBuffers->proto.A1);
-    stage->A2.swap(gBuffers->proto.A2);
-    stage->A3.swap(gBuffers->proto.A3);
+    std::swap(stage->scratch, gBuffers->proto.scratch);
     stage->historyL.assign(size_t(kChannelTable) * kDelayHistory, 0);
     stage->historyR.assign(size_t(kChannelTable) * kDelayHistory, 0);
-    auto giveBack = [&] {
-        gBuffers->proto.bytes.swap(stage->bytes);
-        gBuffers->proto.A0.swap(stage->A0);
-        gBuffers->proto.A1.swap(stage->A1);
-        gBuffers->proto.A2.swap(stage->A2);
-        gBuffers->proto.A3.swap(stage->A3);
-    };
+    auto giveBack = [&] { std::swap(gBuffers->proto.scratch, stage->scratch); };
     if (!OpenChannelFile(*stage, kChannel, path, *headers)) {
         giveBack();
         return 0;

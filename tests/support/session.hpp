@@ -10,11 +10,19 @@
 
 namespace testsupport {
 
+// A report or console text without the lines that differ from run to run or
+// between thread counts: the processing time and the count of threads used.
+std::string Steady(const std::string& text);
+
 struct Session {
     TempDir dir;
     std::string tracks = "begin\nend\n";
     std::string faders = "begin\nmix\nt\t0\t0\t0\nv\t1\t0\nend\n";
     std::string prefs = "begin\ndither\t0\nverbo\t1\nend\n";
+    // Run runs a repeatable session (dither 0, no launch command, no
+    // "threads" line) a second time with "threads 3" and expects the same
+    // files, messages and status.
+    bool crossCheckThreads = true;
 
     // Adds a PCM track line "n name +" and writes its file.
     void AddPcm(const std::string& name, int channels, int bits, const std::vector<int32_t>& samples,

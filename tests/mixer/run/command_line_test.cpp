@@ -24,6 +24,9 @@ const std::string kUsage =
     "  -h, --help   print this help and exit\n"
     "  --version    print the version line and exit\n"
     "\n"
+    "The preference \"threads N\" mixes the channels with effects on N threads\n"
+    "(0: one per core); the mix is the same byte for byte.\n"
+    "\n"
     "The files are described in docs/README.md.\n";
 
 struct ArgCase {

@@ -161,7 +161,7 @@ TEST(InputStage, ShortReadLeavesSilence) {
     testsupport::WriteWavPcm(path, 44100, 2, 24, Ramp(300, 2, 1));
     Stage s(path);
     s.st->trackLength[1] = 100000;  // the file holds fewer frames than the track claims
-    std::fill(s.st->bytes.begin(), s.st->bytes.end(), 0x55);
+    std::fill(s.st->scratch.bytes.begin(), s.st->scratch.bytes.end(), 0x55);
     s.Read(0, 1000);
     EXPECT_EQ(s.L[299], 300);
     EXPECT_TRUE(s.Silent(300, 1000));

@@ -158,6 +158,34 @@ TEST(OutputSwitches, ValuesAndRanges) {
     EXPECT_EQ(p.launch, "echo");
 }
 
+TEST(OutputSwitches, ThreadsFromZeroToSixtyFourAndTheLastAcceptedLineCounts) {
+    struct Case {
+        std::string lines;
+        int threads;
+        std::string message;
+    };
+    const std::string range = "Threads is set out of range (0-64)\n";
+    const Case cases[] = {
+        {"", 1, ""},
+        {"threads\t0\n", 0, ""},
+        {"threads\t64\n", 64, ""},
+        {"threads\t65\n", 1, range},
+        {"threads\t-1\n", 1, range},
+        {"threads\tall\n", 1, range},
+        {"threads\t3x\n", 1, range},
+        {"threads\t\n", 1, range},  // no value: the next token is "end"
+        {"threads\t4\nthreads\t100\n", 4, range},
+        {"threads\t4\nthreads\t2\n", 2, ""},
+    };
+    for (const auto& c : cases) {
+        Prefs p = FromText("begin\n" + c.lines + "end\n");
+        testing::internal::CaptureStdout();
+        ReadOutputSwitches(p);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.message) << c.lines;
+        EXPECT_EQ(p.threads, c.threads) << c.lines;
+    }
+}
+
 TEST(Preferences, FirstGroup) {
     testsupport::TempDir d;
     testsupport::WriteFile(d.file("p.txt"),
