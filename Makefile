@@ -1,10 +1,11 @@
 # Two entry points: `make demo` mixes the demo session, `make test` runs every test.
 BUILD ?= build
 SAN_BUILD ?= build-sanitize
+TSAN_BUILD ?= build-tsan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
 
-.PHONY: all deps configure programs build demo test test-sanitize bench install clean
+.PHONY: all deps configure programs build demo test test-sanitize test-threads bench install clean
 
 all: build
 
@@ -35,6 +36,13 @@ test-sanitize: deps
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# The threaded channel pass under the thread sanitizer: only the mixer and the
+# thread tests are built.
+test-threads: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target varnel thread_tests
+	cd $(TSAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
 # Times the mixer on the standard workload (see bench/README.md).
 bench: deps
 	bash bench/run.sh
@@ -44,4 +52,4 @@ install: programs
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(TSAN_BUILD)
