@@ -27,6 +27,7 @@ struct SignalCase {
     std::string name;
     int signal;
     Trigger trigger;
+    bool threaded = false;   // the channel pass on two threads
 };
 // The case's name alone, so that test lists stay readable.
 void PrintTo(const SignalCase& c, std::ostream* os) { *os << c.name; }
@@ -38,6 +39,16 @@ std::vector<std::string> Names(const std::string& dir) {
     return names;
 }
 
+// Threads of a running process, from /proc (0 where it cannot be read).
+int ThreadCount(pid_t pid) {
+    std::error_code ec;
+    int n = 0;
+    for (auto it = std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
+        ++n;
+    return n;
+}
+
 bool AnyTemporary(const std::string& dir) {
     for (const std::string& n : Names(dir))
         if (n.size() > 4 && n.compare(n.size() - 4, 4, ".tmp") == 0) return true;
@@ -45,7 +56,9 @@ bool AnyTemporary(const std::string& dir) {
 }
 
 // 127 channels of one 30-second stereo track: long enough to be caught mixing.
-void LongSession(testsupport::Session& s, bool talkative) {
+// Threaded, every channel has a limiter and the channel pass runs on two
+// threads, so the signal finds worker threads running.
+void LongSession(testsupport::Session& s, bool talkative, bool threaded = false) {
     const int frames = 30 * 48000;
     std::vector<int32_t> samples(size_t(frames) * 2);
     for (size_t i = 0; i < samples.size(); ++i) samples[i] = int32_t((i * 7919) % 65536) - 32768;
@@ -55,10 +68,12 @@ void LongSession(testsupport::Session& s, bool talkative) {
     for (int ch = 1; ch <= 127; ++ch) {
         s.tracks += std::to_string(ch) + " a.wav +\n";
         s.faders += "v\t" + std::to_string(ch) + "\t-40\n";
+        if (threaded) s.faders += "lim\t" + std::to_string(ch) + "\t-1\n";
     }
     s.tracks += "end\n";
     s.faders += "end\n";
-    s.prefs = std::string("begin\ndither\t0\nverbo\t") + (talkative ? "2" : "1") + "\nend\n";
+    s.prefs = std::string("begin\ndither\t0\nverbo\t") + (talkative ? "2" : "1") +
+              (threaded ? "\nthreads\t2" : "") + "\nend\n";
     WriteFile(s.Path("tracks.txt"), s.tracks);
     WriteFile(s.Path("faders.txt"), s.faders);
     WriteFile(s.Path("prefs.txt"), s.prefs);
@@ -93,7 +108,7 @@ class Interrupted : public ::testing::TestWithParam<SignalCase> {};
 TEST_P(Interrupted, LeavesNoTemporaryAndTheEarlierMix) {
     const SignalCase& c = GetParam();
     testsupport::Session s;
-    LongSession(s, c.trigger == Trigger::ReaderGone);
+    LongSession(s, c.trigger == Trigger::ReaderGone, c.threaded);
     WriteFile(s.Path("mix.wav"), "the earlier mix");
     WriteFile(s.Path("stats_mix.txt"), "its statistics");
     WriteFile(s.Path("faders_mix.txt"), "its fader copy");
@@ -112,15 +127,20 @@ TEST_P(Interrupted, LeavesNoTemporaryAndTheEarlierMix) {
     ASSERT_GT(pid, 0);
 
     if (c.trigger == Trigger::Kill) {
-        // Wait for the temporaries, stop the child among them, then signal.
+        // Wait for the temporaries (and, threaded, for the workers), stop the
+        // child among them, then signal.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while (!AnyTemporary(s.dir.path()) && std::chrono::steady_clock::now() < deadline)
+        while ((!AnyTemporary(s.dir.path()) || (c.threaded && ThreadCount(pid) < 2)) &&
+               std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         ::kill(pid, SIGSTOP);
         int stopped = 0;
         ASSERT_EQ(::waitpid(pid, &stopped, WUNTRACED), pid);
         ASSERT_TRUE(WIFSTOPPED(stopped)) << "the mix ended before it could be interrupted";
         ASSERT_TRUE(AnyTemporary(s.dir.path()));
+        if (c.threaded) {
+            ASSERT_EQ(ThreadCount(pid), 2);
+        }
         ::kill(pid, c.signal);
         ::kill(pid, SIGCONT);
     }
@@ -141,7 +161,9 @@ INSTANTIATE_TEST_SUITE_P(
                       SignalCase{"Hup", SIGHUP, Trigger::Kill}, SignalCase{"Quit", SIGQUIT, Trigger::Kill},
                       SignalCase{"Pipe", SIGPIPE, Trigger::Kill}, SignalCase{"Xfsz", SIGXFSZ, Trigger::Kill},
                       SignalCase{"PipeWithoutReader", SIGPIPE, Trigger::ReaderGone},
-                      SignalCase{"XfszAtTheSizeLimit", SIGXFSZ, Trigger::FileSizeLimit}),
+                      SignalCase{"XfszAtTheSizeLimit", SIGXFSZ, Trigger::FileSizeLimit},
+                      SignalCase{"TermOnTwoThreads", SIGTERM, Trigger::Kill, true},
+                      SignalCase{"IntOnTwoThreads", SIGINT, Trigger::Kill, true}),
     [](const auto& info) { return info.param.name; });
 
 // Temporaries left by crashed runs (the old fixed names, another process's)
