@@ -173,7 +173,7 @@ TEST(OutputSwitches, ThreadsFromZeroToSixtyFourAndTheLastAcceptedLineCounts) {
         {"threads\t-1\n", 1, range},
         {"threads\tall\n", 1, range},
         {"threads\t3x\n", 1, range},
-        {"threads\t\n", 1, range},  // no value: the next token is "end"
+        {"threads\t\n", 1, "Warning: \"threads\" has no fields and needs 1; the line is ignored.\n"},
         {"threads\t4\nthreads\t100\n", 4, range},
         {"threads\t4\nthreads\t2\n", 2, ""},
     };
