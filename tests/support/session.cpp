@@ -56,10 +56,15 @@ bool Repeatable(const std::vector<std::string>& args, const std::string& prefs) 
     return off;
 }
 
+// The thread count goes last before "end", so no line a warning names moves.
 std::string WithThreads(const std::string& prefs, int threads) {
-    const size_t at = prefs.rfind("begin\n", 0) == 0 ? 0 : prefs.find("\nbegin\n") + 1;
+    const size_t begin = prefs.rfind("begin\n", 0) == 0 ? 0 : prefs.find("\nbegin\n") + 1;
+    const size_t end = prefs.find("\nend\n", begin);
+    const size_t at = end == std::string::npos ? prefs.size() : end + 1;
     std::string out = prefs;
-    out.insert(at + 6, "threads\t" + std::to_string(threads) + "\n");
+    if (at > 0 && out[at - 1] != '\n') out.insert(at, "\n");
+    out.insert(at + (at > 0 && prefs[at - 1] != '\n' ? 1 : 0),
+               "threads\t" + std::to_string(threads) + "\n");
     return out;
 }
 
