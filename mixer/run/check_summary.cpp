@@ -168,6 +168,7 @@ void PrintCheckSummary(const CheckView& v) {
     PrintReverbs(v);
     std::printf("Mix window: %.3f s to %.3f s, %lld frames\n", Seconds(v.window.start, rate),
                 Seconds(v.window.start + v.window.length, rate), (long long)v.window.length);
+    std::printf("Threads: %d\n", v.threads);
 }
 
 void PrintWarningList(const Diagnostics& d) {

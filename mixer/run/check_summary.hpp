@@ -28,11 +28,13 @@ struct CheckView {
     const Routing* routing = nullptr;
     const EffectSettings* fx = nullptr;
     MixWindow window;
+    int threads = 1;   // the channel pass's threads (LanesForRun)
 };
 
 // The summary: mix name and output file; per channel its file, format,
 // length, start offset and switch; level entries per fader; routing and VCA
-// members; per strip its effects in run order; the reverbs; the mix window.
+// members; per strip its effects in run order; the reverbs; the mix window;
+// the threads of the channel pass.
 void PrintCheckSummary(const CheckView& v);
 
 // Every recorded warning, one a line, then "N warnings".

@@ -375,6 +375,8 @@ int FinishCheck(const RunTables& r, int status, const MixWindow& window) {
         v.routing = &r.routing;
         v.fx = &r.fx;
         v.window = window;
+        v.threads = LanesForRun(RequestedLanes(r.prefs.threads),
+                                ChannelsWithEffects(r.fx, r.script.active.data(), r.tracks.count));
         PrintCheckSummary(v);
     }
     PrintWarningList(r.diag);
@@ -448,7 +450,9 @@ int Run(RunTables& r, const CommandLine& cl) {
     r.meters.peakOutPosL = r.meters.peakOutPosR = window.start;
     StartLoudnessMeter(r.meters.loudness, rate, outChannels, p.outBits == 16 ? 32768.0 : 8388608.0,
                        window.length);
-    StartChannelThreads(r.threads, LanesForRun(RequestedLanes(p.threads), channelsWithEffects), run);
+    const int lanes = LanesForRun(RequestedLanes(p.threads),
+                                  ChannelsWithEffects(r.fx, r.input.active.data(), r.tracks.count));
+    StartChannelThreads(r.threads, lanes, run);
     run.threads = &r.threads;
     if (int st = RunMixingLoop(run)) return st;
 

@@ -76,6 +76,13 @@ int RequestedLanes(int threads) {
     return threads < 1 ? 1 : (threads > kMaxThreads ? kMaxThreads : threads);
 }
 
+int ChannelsWithEffects(const EffectSettings& fx, const int* active, int trackCount) {
+    int count = 0;
+    for (int ch = 1; ch <= trackCount && ch < kChannelTable; ++ch)
+        count += fx.hasEffects[ch] && active[ch] ? 1 : 0;
+    return count;
+}
+
 int LanesForRun(int requested, int channelsWithEffects) {
     if (channelsWithEffects < 2) return 1;
     return requested < channelsWithEffects ? requested : channelsWithEffects;
@@ -88,7 +95,7 @@ void StartChannelThreads(ChannelThreads& t, int lanes, MixRun& run) {
     t.bufferOf.fill(-1);
     t.blocks.clear();
     for (int ch = 1; ch <= run.trackCount && ch < kChannelTable; ++ch) {
-        if (!run.fx->hasEffects[ch]) continue;
+        if (!run.fx->hasEffects[ch] || !run.input->active[size_t(ch)]) continue;
         t.bufferOf[size_t(ch)] = int(t.blocks.size());
         t.blocks.emplace_back(size_t(2) * kBlockFrames, 0);
     }

@@ -52,6 +52,9 @@ struct ChannelThreads {
 // reports, and the count is kept within 1..kMaxThreads.
 int RequestedLanes(int threads);
 
+// Channels 1..trackCount that have effects and take part in the mix.
+int ChannelsWithEffects(const EffectSettings& fx, const int* active, int trackCount);
+
 // The lanes a run uses: at most one per channel with effects, since only
 // those are handed out; 1 when fewer than two channels have effects.
 int LanesForRun(int requested, int channelsWithEffects);

@@ -15,7 +15,8 @@ std::string Steady(const std::string& text) {
     for (size_t at = 0; at < text.size();) {
         const size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
         const std::string_view line(text.data() + at, end - at);
-        if (line.rfind("Processing time = ", 0) != 0 && line.rfind("Threads used = ", 0) != 0)
+        if (line.rfind("Processing time = ", 0) != 0 && line.rfind("Threads used = ", 0) != 0 &&
+            line.rfind("Threads: ", 0) != 0)
             out += line;
         at = end;
     }

@@ -11,7 +11,8 @@
 namespace testsupport {
 
 // A report or console text without the lines that differ from run to run or
-// between thread counts: the processing time and the count of threads used.
+// between thread counts: the processing time and the count of threads used
+// (of the report, and of --check).
 std::string Steady(const std::string& text);
 
 struct Session {

@@ -5,9 +5,11 @@
 // Session::Run.)
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "mixer/run/threaded_pass.hpp"
 #include "run_signals.hpp"
 
 using namespace runsignals;
@@ -137,4 +139,29 @@ TEST(ThreadsRun, OneChannelWithEffectsStaysOnOneThreadAndTheReportIsUnchanged) {
     EXPECT_EQ(Steady(b.output), Steady(a.output));
     EXPECT_EQ(ReadFile(s.Path("stats_mix.txt")).find("Threads used"), std::string::npos);
     EXPECT_EQ(Steady(ReadFile(s.Path("stats_mix.txt"))), Steady(stats));
+}
+
+TEST(ThreadsRun, CheckNamesTheThreadsAndAnOutOfRangeCountIsWarnedAbout) {
+    Session s;
+    BuildSession(s);
+    const int cores = varnel::RequestedLanes(0);
+    const struct {
+        std::string value;
+        int threads;
+    } cases[] = {{"1", 1}, {"3", 3}, {"8", 7}, {"0", std::min(cores, 7)}, {"99", 1}};
+    for (const auto& c : cases) {
+        s.prefs = "begin\ndither\t0\nthreads\t" + c.value + "\nend\n";
+        const auto r = s.Run({"--check"});
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_NE(r.output.find("\nThreads: " + std::to_string(c.threads) + "\n"), std::string::npos)
+            << c.value << "\n" << r.output;
+    }
+    // "threads" is a keyword; its range is 0 to 64, and --strict stops on the warning.
+    s.prefs = "begin\ndither\t0\nverbo\t1\nthreads\t65\nend\n";
+    const auto r = s.Run({"--strict"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.output.find("prefs.txt:4: Threads is set out of range (0-64)\n"), std::string::npos)
+        << r.output;
+    EXPECT_EQ(r.output.find("not a keyword"), std::string::npos) << r.output;
+    EXPECT_FALSE(testsupport::FileExists(s.Path("mix.wav")));
 }
