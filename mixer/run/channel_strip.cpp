@@ -29,11 +29,10 @@ bool PairsWithNext(const MixRun& run, int ch, int next) {
 }
 
 VARNEL_HOT_LOOP void FadeChannelBlock(MixRun& run, int ch, int64_t s, int n, int32_t* L,
-                                      int32_t* R) {
+                                      int32_t* R, const double* vcaGain) {
     InputStage& in = *run.input;
     FaderSettings& fs = *run.settings;
     MixMeters& m = *run.meters;
-    const double* vcaGain = run.buffers->vcaGain.empty() ? nullptr : run.buffers->vcaGain.data();
 
     // A track that starts inside this block is faded from its first
     // frame: its fader was placed at its start, and the zeros before it

@@ -21,8 +21,10 @@ int NextPlaying(const MixRun& run, int ch, int64_t s, int n);
 // effect chain, so their chains run side by side as a pair.
 bool PairsWithNext(const MixRun& run, int ch, int next);
 
-// The channel's fader (AUTOMATE, lifting it to bus scale) and its peak meters.
-void FadeChannelBlock(MixRun& run, int ch, int64_t s, int n, int32_t* L, int32_t* R);
+// The channel's fader (AUTOMATE, lifting it to bus scale) and its peak
+// meters; vcaGain holds the block's VCA curves (null without an active VCA).
+void FadeChannelBlock(MixRun& run, int ch, int64_t s, int n, int32_t* L, int32_t* R,
+                      const double* vcaGain);
 
 // Adds the faded channel into its buses and reverb sends.
 void SumChannelBlock(MixRun& run, int ch, int n, const int32_t* L, const int32_t* R);

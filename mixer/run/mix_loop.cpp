@@ -21,7 +21,8 @@ namespace {
 
 constexpr double kBusDivisor = 134217728.0;    // 2^27: 0 dB is unity on a bus
 
-void BlockSetUp(MixRun& run, int64_t s, int n) {
+// Zeroes the block's sums and moves the reverbs' carry into the return.
+void ClearBlock(MixRun& run) {
     MixBuffers& b = *run.buffers;
     const ReverbSettings& rv = run.fx->reverb;
     std::memset(b.masterL.data(), 0, sizeof(int32_t) * kBlockFrames);
@@ -45,9 +46,20 @@ void BlockSetUp(MixRun& run, int64_t s, int n) {
         std::memset(b.trevSendL.data(), 0, sizeof(double) * kBlockFrames);
         std::memset(b.trevSendR.data(), 0, sizeof(double) * kBlockFrames);
     }
-    for (int v = 1; v < kVcas; ++v)
-        if (run.routing->vcaActive[size_t(v)]) FillVCA(s, n, v, *run.vcas, *run.playback, b.vcaGain.data());
 }
+
+// The curves of the active VCAs for a block, into `gain` (kVcas blocks).
+void FillVcas(MixRun& run, int64_t s, int n, double* gain) {
+    for (int v = 1; v < kVcas; ++v)
+        if (run.routing->vcaActive[size_t(v)]) FillVCA(s, n, v, *run.vcas, *run.playback, gain);
+}
+
+void BlockSetUp(MixRun& run, int64_t s, int n) {
+    ClearBlock(run);
+    FillVcas(run, s, n, run.buffers->vcaGain.data());
+}
+
+const double* VcaCurves(const MixBuffers& b) { return b.vcaGain.empty() ? nullptr : b.vcaGain.data(); }
 
 // The channels one by one, in channel order, on this thread.
 void ChannelPass(MixRun& run, int64_t s, int n) {
@@ -75,9 +87,9 @@ void ChannelPass(MixRun& run, int64_t s, int n) {
             RunStripEffectsPair({ch, L, R, fs.postGain[size_t(ch)], m.clip[ch]},
                                 {next, L2, R2, fs.postGain[size_t(next)], m.clip[next]}, s, n,
                                 b.workL.data(), fx, *run.processors, kChannelFullScale);
-            FadeChannelBlock(run, ch, s, n, L, R);
+            FadeChannelBlock(run, ch, s, n, L, R, VcaCurves(b));
             SumChannelBlock(run, ch, n, L, R);
-            FadeChannelBlock(run, next, s, n, L2, R2);
+            FadeChannelBlock(run, next, s, n, L2, R2, VcaCurves(b));
             SumChannelBlock(run, next, n, L2, R2);
             ch = next;
             continue;
@@ -86,7 +98,7 @@ void ChannelPass(MixRun& run, int64_t s, int n) {
             RunStripEffects(ch, s, n, L, R, b.workL.data(), b.workR.data(), fx, *run.processors,
                             fs.postGain[size_t(ch)], kChannelFullScale, m.clip[ch]);
         }
-        FadeChannelBlock(run, ch, s, n, L, R);
+        FadeChannelBlock(run, ch, s, n, L, R, VcaCurves(b));
         SumChannelBlock(run, ch, n, L, R);
     }
 }
@@ -162,20 +174,26 @@ void SubmixSends(MixRun& run, int n) {
     }
 }
 
-void Progress(MixRun& run, int64_t s, int64_t q1, int64_t half, int64_t q3, int& toggle) {
+// The quarter marks of the window and the toggle that prints each message once.
+struct ProgressMarks {
+    int64_t q1, half, q3;
+    int toggle;
+};
+
+void Progress(MixRun& run, int64_t s, ProgressMarks& p) {
     if (run.verbosity != 2) return;
-    if (q1 < s && s < half && toggle == 1) {
+    if (p.q1 < s && s < p.half && p.toggle == 1) {
         std::puts("1/4 done");
         std::fflush(stdout);
-        toggle = 0;
-    } else if (half < s && s < q3 && toggle == 0) {
+        p.toggle = 0;
+    } else if (p.half < s && s < p.q3 && p.toggle == 0) {
         std::puts("1/2 done");
         std::fflush(stdout);
-        toggle = 1;
-    } else if (s > q3 && toggle == 1) {
+        p.toggle = 1;
+    } else if (s > p.q3 && p.toggle == 1) {
         std::puts("3/4 done");
         std::fflush(stdout);
-        toggle = 0;
+        p.toggle = 0;
     }
 }
 
@@ -232,13 +250,11 @@ int RunReverbs(MixRun& run, int64_t s, int n, bool tap, bool room, bool sendPeak
     return 0;
 }
 
-int MixBlock(MixRun& run, int64_t s, int n) {
-    BlockSetUp(run, s, n);
-    if (run.threads && ThreadsInUse(*run.threads) > 1) {
-        if (int st = ThreadedChannelPass(run, *run.threads, s, n)) return st;
-    } else {
-        ChannelPass(run, s, n);
-    }
+namespace {
+
+// Everything of a block after its channel pass: submixes, bus sums, submix
+// sends, reverbs and the master stage, which writes the block.
+int FinishBlock(MixRun& run, int64_t s, int n) {
     SubmixPass(run, s, n);
     BusSumming(run, n);
     SubmixSends(run, n);
@@ -256,22 +272,73 @@ int MixBlock(MixRun& run, int64_t s, int n) {
     return MasterStage(run, s, n);
 }
 
+bool Threaded(const MixRun& run) { return run.threads && ThreadsInUse(*run.threads) > 1; }
+
+int BlockLength(int64_t s, int64_t end) {
+    return (s + kBlockFrames - 1 >= end) ? int(end - s) : kBlockFrames;
+}
+
+// The blocks with the channel pass on several lanes. As soon as a block's
+// channels are summed, the next block's channels are offered to the lanes,
+// so they are processed while this thread finishes and writes the block:
+// they share nothing with the rest of the block but the VCA curves, which
+// the next block gets in a buffer of its own.
+int ThreadedBlocks(MixRun& run, int64_t start, int64_t end, ProgressMarks& marks) {
+    ChannelThreads& t = *run.threads;
+    MixBuffers& b = *run.buffers;
+    int64_t s = start;
+    int n = BlockLength(s, end);
+    BlockSetUp(run, s, n);
+    OfferChannelItems(run, t, s, n, VcaCurves(b));
+    for (;;) {
+        if (int st = ChannelPassOnLanes(run, t)) return st;
+        const int64_t next = s + kBlockFrames;
+        const int nextLength = next < end ? BlockLength(next, end) : 0;
+        double* nextCurves = t.vcaSpare.empty() ? nullptr : t.vcaSpare.data();
+        if (next < end) {
+            if (nextCurves) FillVcas(run, next, nextLength, nextCurves);
+            OfferChannelItems(run, t, next, nextLength, nextCurves);
+        }
+        if (int st = FinishBlock(run, s, n)) {
+            FinishItems(t.pool);
+            return st;
+        }
+        Progress(run, s, marks);
+        if (next >= end) return 0;
+        b.vcaGain.swap(t.vcaSpare);   // the lanes hold the buffers, not the vectors
+        ClearBlock(run);
+        s = next;
+        n = nextLength;
+    }
+}
+
+}  // namespace
+
+int MixBlock(MixRun& run, int64_t s, int n) {
+    BlockSetUp(run, s, n);
+    if (Threaded(run)) {
+        OfferChannelItems(run, *run.threads, s, n, VcaCurves(*run.buffers));
+        if (int st = ChannelPassOnLanes(run, *run.threads)) return st;
+    } else {
+        ChannelPass(run, s, n);
+    }
+    return FinishBlock(run, s, n);
+}
+
 int RunMixingLoop(MixRun& run) {
     const int64_t start = run.window.start;
     const int64_t length = run.window.length;
-    const int64_t q1 = start + (length >> 2);
-    const int64_t half = start + (length >> 1);
-    const int64_t q3 = start + ((3 * length) >> 2);
-    int toggle = 1;
+    ProgressMarks marks{start + (length >> 2), start + (length >> 1),
+                        start + ((3 * length) >> 2), 1};
     std::putchar('\n');
     if (run.verbosity == 2) std::puts("Mixing...");
     const int64_t end = start + length;
     if (end <= start) return 0;
+    if (Threaded(run)) return ThreadedBlocks(run, start, end, marks);
     for (int64_t s = start; s < end; s += kBlockFrames) {
-        int n = (s + kBlockFrames - 1 >= end) ? int(end - s) : kBlockFrames;
-        int st = MixBlock(run, s, n);
+        int st = MixBlock(run, s, BlockLength(s, end));
         if (st != 0) return st;
-        Progress(run, s, q1, half, q3, toggle);
+        Progress(run, s, marks);
     }
     return 0;
 }

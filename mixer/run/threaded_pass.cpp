@@ -40,23 +40,27 @@ int RunChannelItem(void* context, int item, int lane) {
         RunStripEffectsPair({a, La, Ra, fs.postGain[size_t(a)], m.clip[a]},
                             {b, Lb, Rb, fs.postGain[size_t(b)], m.clip[b]}, s, n, work, fx,
                             *run.processors, kChannelFullScale);
-        FadeChannelBlock(run, a, s, n, La, Ra);
-        FadeChannelBlock(run, b, s, n, Lb, Rb);
+        FadeChannelBlock(run, a, s, n, La, Ra, t.vcaCurves);
+        FadeChannelBlock(run, b, s, n, Lb, Rb, t.vcaCurves);
         return 0;
     }
     RunStripEffects(a, s, n, La, Ra, work, work + kPairWorkValues / 2, fx, *run.processors,
                     fs.postGain[size_t(a)], kChannelFullScale, m.clip[a]);
-    FadeChannelBlock(run, a, s, n, La, Ra);
+    FadeChannelBlock(run, a, s, n, La, Ra, t.vcaCurves);
     return 0;
 }
 
-// The items of a block: the channels with effects that play in it, paired
-// exactly as the single-threaded pass pairs them.
+// The channels that play in a block and the items of those with effects,
+// paired exactly as the single-threaded pass pairs them. Which channels play
+// is settled before any is read: reading a channel clears only its own
+// active flag.
 void PlanItems(const MixRun& run, ChannelThreads& t, int64_t s, int n) {
     t.itemCount = 0;
     t.itemOf.fill(-1);
+    t.plays.fill(0);
+    for (int ch = 1; ch <= run.trackCount; ++ch) t.plays[size_t(ch)] = PlaysInBlock(*run.input, ch, s, n);
     for (int ch = 1; ch <= run.trackCount; ++ch) {
-        if (!PlaysInBlock(*run.input, ch, s, n) || !run.fx->hasEffects[ch]) continue;
+        if (!t.plays[size_t(ch)] || !run.fx->hasEffects[ch]) continue;
         const int next = NextPlaying(run, ch, s, n);
         const bool pair = PairsWithNext(run, ch, next);
         const int item = t.itemCount++;
@@ -99,6 +103,7 @@ void StartChannelThreads(ChannelThreads& t, int lanes, MixRun& run) {
         t.bufferOf[size_t(ch)] = int(t.blocks.size());
         t.blocks.emplace_back(size_t(2) * kBlockFrames, 0);
     }
+    if (!run.buffers->vcaGain.empty()) t.vcaSpare.assign(run.buffers->vcaGain.size(), 1.0);
     t.scratch.resize(size_t(t.lanes));
     t.work.resize(size_t(t.lanes));
     for (int lane = 1; lane < t.lanes; ++lane) {
@@ -111,29 +116,29 @@ void StartChannelThreads(ChannelThreads& t, int lanes, MixRun& run) {
 
 int ThreadsInUse(const ChannelThreads& t) { return t.lanes; }
 
-int ThreadedChannelPass(MixRun& run, ChannelThreads& t, int64_t s, int n) {
-    InputStage& in = *run.input;
-    FaderSettings& fs = *run.settings;
-    MixBuffers& b = *run.buffers;
-    const int h = HistorySplit(n);
-    // Which channels play is settled before any is read: reading a channel
-    // clears only its own active flag.
+void OfferChannelItems(MixRun& run, ChannelThreads& t, int64_t s, int n, const double* vcaGain) {
     PlanItems(run, t, s, n);
-    bool plays[kChannelTable] = {};
-    for (int ch = 1; ch <= run.trackCount; ++ch) plays[ch] = PlaysInBlock(in, ch, s, n);
     t.run = &run;
     t.blockStart = s;
     t.blockLength = n;
+    t.vcaCurves = vcaGain;
     BeginItems(t.pool, t.itemCount);
+}
 
+int ChannelPassOnLanes(MixRun& run, ChannelThreads& t) {
+    InputStage& in = *run.input;
+    FaderSettings& fs = *run.settings;
+    MixBuffers& b = *run.buffers;
+    const int64_t s = t.blockStart;
+    const int n = t.blockLength;
     for (int ch = 1; ch <= run.trackCount; ++ch) {
-        if (!plays[ch]) continue;
+        if (!t.plays[size_t(ch)]) continue;
         const int item = t.itemOf[size_t(ch)];
         if (item < 0) {
             int32_t* L = b.channelL.data();
             int32_t* R = b.channelR.data();
-            ReadChannelBlock(in, ch, s, n, h, fs.panLaw, L, R);
-            FadeChannelBlock(run, ch, s, n, L, R);
+            ReadChannelBlock(in, ch, s, n, HistorySplit(n), fs.panLaw, L, R);
+            FadeChannelBlock(run, ch, s, n, L, R, t.vcaCurves);
             SumChannelBlock(run, ch, n, L, R);
             continue;
         }

@@ -4,7 +4,10 @@
 // worker into its own buffers; the mixing thread takes the channels in
 // channel order, mixes those without effects itself as before and adds every
 // channel into the buses and reverb sends, so every sum is made in the same
-// order as on one thread and the mix is the same byte for byte.
+// order as on one thread and the mix is the same byte for byte. While the
+// mixing thread finishes a block (submixes, reverbs, master, writing), the
+// lanes already process the next block's channels, which share nothing with
+// that work but the VCA curves, kept apart for them.
 #pragma once
 
 #include <array>
@@ -37,13 +40,19 @@ struct ChannelThreads {
     std::vector<InputScratch> scratch;
     std::vector<std::vector<double>> work;   // kPairWorkValues per lane
 
-    // The block under way, written before its items are offered.
+    // The next block's VCA curves, filled while the mixing thread finishes
+    // the block before (empty without an active VCA).
+    std::vector<double> vcaSpare;
+
+    // The block offered to the lanes, written before its items are offered.
     MixRun* run = nullptr;
     int64_t blockStart = 0;
     int blockLength = 0;
+    const double* vcaCurves = nullptr;
     int itemCount = 0;
     std::array<ChannelItem, kMaxPoolItems> items{};
-    std::array<int, kChannelTable> itemOf{};   // per channel: its item, or -1
+    std::array<int, kChannelTable> itemOf{};          // per channel: its item, or -1
+    std::array<unsigned char, kChannelTable> plays{};  // per channel: plays in the block
 
     WorkerPool pool;   // last: its workers are joined before the rest goes
 };
@@ -66,8 +75,17 @@ void StartChannelThreads(ChannelThreads& t, int lanes, MixRun& run);
 
 int ThreadsInUse(const ChannelThreads& t);
 
-// The channel pass of one block on the lanes. Returns 0, or the status of
-// the first failed channel in channel order after every item has stopped.
-int ThreadedChannelPass(MixRun& run, ChannelThreads& t, int64_t s, int n);
+// Settles which channels play in block s (n frames) and offers the lanes
+// its channels with effects, paired as on one thread; vcaGain holds the
+// block's VCA curves and must stay as it is until the block's pass is over.
+// The lanes start on them at once; the channels of the block before must
+// all be summed.
+void OfferChannelItems(MixRun& run, ChannelThreads& t, int64_t s, int n, const double* vcaGain);
+
+// The channel pass of the offered block: this thread mixes the channels
+// without effects, helps with the items while it waits for one, and sums
+// every channel in channel order. Returns 0, or the status of the first
+// failed channel in channel order once no item runs any more.
+int ChannelPassOnLanes(MixRun& run, ChannelThreads& t);
 
 }  // namespace varnel

@@ -45,14 +45,15 @@ std::string ChainB(const std::string& who) {
            who + "\t-1\n";
 }
 
-// Ten channels, seven with effects. 1 and 2 share a chain and run as a pair
-// in every block; 3 is mono with a delay pan; 4 is float and starts inside
-// the second block, feeding submix 1 with 5 (no effects, ramps, inverted);
-// 6 is mono at the pan law and ends inside the second block, pairing there
-// with 7, which starts on that block's first frame, ends in it too and feeds
-// submix 2 (with effects of its own); 8 has no effects; 9 runs its compressor first; 10 has
-// no effects. VCA 1 holds 2 and 8; both reverbs get channel and submix
-// sends; the master has a chain and a post-effects gain.
+// Ten channels, seven with effects. 1 and 2 share a chain and run as a pair in
+// every block; 3 is mono with a delay pan; 4 is float and starts inside the
+// second block, feeding submix 1 with 5 (no effects, ramps, inverted); 6 is
+// mono at the pan law and ends inside the second block, pairing there with 7,
+// which starts on that block's first frame, ends in it too and feeds submix 2
+// (with effects of its own); 8 has no effects; 9 runs its compressor first; 10
+// has no effects. VCA 1 holds 2, 8 and submix 1, and ramps across the first
+// block's end; both reverbs get channel and submix sends; the master has a
+// chain and a post-effects gain.
 void BuildSession(Session& s) {
     s.AddPcm("t1.wav", 2, 24, Stereo(Noise(kFrames, 11, 23), Noise(kFrames, 12, 23)));
     s.AddPcm("t2.wav", 2, 24, Stereo(Noise(kFrames, 21, 22), Tone(kFrames, 2e6, 330, 22)));
@@ -66,10 +67,10 @@ void BuildSession(Session& s) {
     s.AddPcm("t9.wav", 2, 24, Stereo(Noise(kFrames, 91, 23), Noise(kFrames, 92, 22)));
     s.AddPcm("t10.wav", 2, 24, Stereo(Noise(kFrames, 101, 19), Noise(kFrames, 102, 19)));
     std::string lines =
-        "sub\t1\t4,5\nsub\t2\t7\nVCA:\t1\t2,8\nsstamp\t4\t140000\nsstamp\t7\t131072\n"
+        "sub\t1\t4,5\nsub\t2\t7\nVCA:\t1\t2,8,128\nsstamp\t4\t140000\nsstamp\t7\t131072\n"
         "vca\t1\t0\nv\tG\t1\t-3\nv\tG\t2\t0\np\t1\t-30\np\t2\t45\ndp\t3\t40\np\t6\t-20\n"
         "pol\t5\t-1\nv\t3\t-4\nv\t9\t-6\n"
-        "t\t0\t2\t0\nv\t5\t-12\nrmp\t0.5\nvca\t1\t-4\nrmp\t0.3\nshape\t2\n"
+        "t\t0\t2\t650\nv\t5\t-12\nrmp\t0.5\nvca\t1\t-4\nrmp\t0.3\nshape\t2\n"
         "t\t0\t4\t500\nv\t2\t-2\nrmp\t0.2\nv\tG\t1\t0\nrmp\t0.1\n"
         "rev\t1\t-8\nrev\t8\t-10\nrev\tG\t1\t-12\ntrev\t9\t-6\ntrev\t3\t-9\ntrev\tG\t2\t-10\n"
         "rtn\t-6\t60\ntrtn\t-8\t50\t4\n"
