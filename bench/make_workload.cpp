@@ -1,12 +1,13 @@
 // Writes the standard benchmark workload: 16 stereo 24-bit 48 kHz tracks of
 // tones and noise peaking near -12 dBFS, and one session directory per mix
-// variant (level only, scripted ramps, full effect chains), plus the remix
-// arguments that give a general-purpose tool the same level-only mix.
+// variant (level only, scripted ramps, full effect chains, the level-only mix
+// at a loudness target), plus the remix arguments that give a general-purpose
+// tool the same level-only mix.
 //
 //   make_workload <dir> <seconds>
 //
 // Creates <dir>/audio<seconds>/t01.wav .. t16.wav (kept when already there
-// with the right size) and <dir>/{level,script,effects}<seconds>/ with
+// with the right size) and <dir>/{level,script,effects,target}<seconds>/ with
 // tracks.txt, faders.txt and prefs.txt, the level and effects sessions again
 // with "threads 0" as <dir>/{level,effects}_t0_<seconds>/; writes
 // <dir>/remix<seconds>.txt.
@@ -221,27 +222,32 @@ int main(int argc, char** argv) {
     // The same with the channel pass on one thread per core.
     const std::string threadedPrefs =
         "Benchmark preferences.\nbegin\nverbo\t1\npre\toff\noutbits\t24\ndither\t1\nthreads\t0\nend\n";
+    // The level-only mix delivered at a loudness target: two passes.
+    const std::string targetPrefs =
+        "Benchmark preferences.\nbegin\nverbo\t1\npre\toff\noutbits\t24\ndither\t1\nlufs\t-16\n"
+        "tpmax\t-1\nend\n";
     struct Variant {
         const char* name;
         std::string body;
-        bool threaded = false;
+        const std::string& prefs;
     };
     std::string fx;
     for (int k = 1; k <= kTracks; ++k) fx += Chain(std::to_string(k));
     fx += Chain("M");
     const Variant variants[] = {
-        {"level", LevelsAndPans(m)},
-        {"script", LevelsAndPans(m) + Ramps(m, seconds)},
-        {"effects", LevelsAndPans(m) + fx},
-        {"level_t0_", LevelsAndPans(m), true},
-        {"effects_t0_", LevelsAndPans(m) + fx, true},
+        {"level", LevelsAndPans(m), prefs},
+        {"script", LevelsAndPans(m) + Ramps(m, seconds), prefs},
+        {"effects", LevelsAndPans(m) + fx, prefs},
+        {"level_t0_", LevelsAndPans(m), threadedPrefs},
+        {"effects_t0_", LevelsAndPans(m) + fx, threadedPrefs},
+        {"target", LevelsAndPans(m), targetPrefs},
     };
     for (const Variant& v : variants) {
         const fs::path s = dir / (std::string(v.name) + tag);
         fs::create_directories(s);
         const std::string faders = "begin\nbench_" + std::string(v.name) + "\n" + v.body + "end\n";
         if (!WriteText((s / "tracks.txt").string(), tracks) ||
-            !WriteText((s / "prefs.txt").string(), v.threaded ? threadedPrefs : prefs) ||
+            !WriteText((s / "prefs.txt").string(), v.prefs) ||
             !WriteText((s / "faders.txt").string(), faders)) {
             std::fprintf(stderr, "make_workload: cannot write session %s\n", s.c_str());
             return 1;

@@ -68,7 +68,7 @@ for secs in "${LENGTHS[@]}"; do
     timed "$res/write" "$BENCH_DIR" sh -c "head -c $out_bytes /dev/zero > floor.wav"
     # shellcheck disable=SC2086
     timed "$res/sox" "$BENCH_DIR" sox -M "${inputs[@]}" -b 24 sox_mix.wav remix -m $remix
-    for v in level script effects; do
+    for v in level script effects target; do
       timed "$res/$v" "$BENCH_DIR/$v$secs" "$VARNEL"
     done
   done
@@ -78,6 +78,7 @@ for secs in "${LENGTHS[@]}"; do
   summary "varnel level only" "$res/level" "$secs"
   summary "varnel level+pan+ramps" "$res/script" "$secs"
   summary "varnel full effect chain" "$res/effects" "$secs"
+  summary "varnel level, lufs target" "$res/target" "$secs"
   python3 - "$res" <<'PY'
 import sys, statistics
 res = sys.argv[1]
@@ -90,6 +91,7 @@ for name, f in (("wall", wall), ("cpu", cpu)):
     print(f"{name:<4} ratio varnel/sox  with ramps  {scr / sox:5.3f}  (target <= 0.5)")
     print(f"{name:<4} ratio effects/level-only      {fx / lev:5.3f}  (whole mix with the chain)")
     print(f"{name:<4} ratio chain's own cost/level  {(fx - lev) / lev:5.3f}  (target <= 3)")
+    print(f"{name:<4} ratio lufs target/level-only  {f('target') / lev:5.3f}  (target <= 2.2)")
 # The same ratio round by round: the level-only and effects runs of a round
 # follow each other within seconds, so a slow spell of a shared machine tends
 # to hit both; the spread shows how far the medians above can be trusted.

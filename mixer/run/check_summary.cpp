@@ -168,6 +168,10 @@ void PrintCheckSummary(const CheckView& v) {
     PrintReverbs(v);
     std::printf("Mix window: %.3f s to %.3f s, %lld frames\n", Seconds(v.window.start, rate),
                 Seconds(v.window.start + v.window.length, rate), (long long)v.window.length);
+    if (p.lufsSet)
+        std::printf("Loudness target: %.1f LUFS under a true-peak ceiling of %.1f dBTP (measured "
+                    "first, then mixed again at the gain that reaches it)\n",
+                    p.lufs, p.tpmax);
     std::printf("Threads: %d\n", v.threads);
 }
 

@@ -23,6 +23,8 @@
 #include "mixer/utilities/fader_file.hpp"
 #include "mixer/utilities/fader_tables.hpp"
 #include "mixer/utilities/level_entries.hpp"
+#include "mixer/utilities/limits.hpp"
+#include "mixer/utilities/loudness_target.hpp"
 #include "mixer/utilities/output_file.hpp"
 #include "mixer/utilities/playback_init.hpp"
 #include "mixer/utilities/routing.hpp"
@@ -72,8 +74,43 @@ struct RunTables {
     DitherRandom dither;  // the dither's generator
     uint32_t ditherSeed = 0;  // the seed in use: "seed", else the clock's
     std::vector<std::string> paths;  // current track path per channel
+    LoudnessTarget target;  // "lufs": the first pass's figures and the gain
     ChannelThreads threads;          // last: its workers stop before the rest goes
 };
+
+// The tables a pass over the window changes, as they were before the first
+// pass of a loudness target, so that the second starts exactly alike. The
+// input files stay open: every block is read from its own position.
+struct PassStart {
+    InputStage input;
+    Playback playback;
+    AutomateState automate;
+    EffectSettings fx;
+    ProcessorStates processors;
+    FaderTables faderTables;
+    VcaTables vcaTables;
+    Routing routing;
+    FaderSettings faderSettings;
+    MixMeters meters;
+};
+
+PassStart TakePassStart(const RunTables& r) {
+    return {r.input,       r.playback,    r.automate, r.fx,           r.processors,
+            r.faderTables, r.vcaTables, r.routing,  r.faderSettings, r.meters};
+}
+
+void RestorePassStart(RunTables& r, PassStart& s) {
+    r.input = std::move(s.input);
+    r.playback = std::move(s.playback);
+    r.automate = std::move(s.automate);
+    r.fx = std::move(s.fx);
+    r.processors = std::move(s.processors);
+    r.faderTables = std::move(s.faderTables);
+    r.vcaTables = std::move(s.vcaTables);
+    r.routing = std::move(s.routing);
+    r.faderSettings = std::move(s.faderSettings);
+    r.meters = std::move(s.meters);
+}
 
 // Every file the run reads, for the check that no output replaces one: each
 // track of the list whatever its switch, and the three text files.
@@ -236,6 +273,7 @@ int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate) {
     rep.channelsPlusOne = r.tracks.count + 1;
     rep.hasLoudness = true;
     rep.loudness = LoudnessResult(r.meters.loudness);
+    rep.target = r.target;
     rep.outputClips = r.meters.outputClips;
     rep.threads = ThreadsInUse(r.threads);
     const ReportTexts report = ComposeReport(rep);
@@ -316,6 +354,7 @@ int ReadSession(RunTables& r, const CommandLine& cl, uint32_t& rate, MixWindow& 
 
     // 13. Remaining switches.
     ReadOutputSwitches(p);
+    ReadLoudnessTarget(p);
 
     // 14. Output header.
     const int outChannels = p.mono ? 1 : 2;
@@ -384,28 +423,19 @@ int FinishCheck(const RunTables& r, int status, const MixWindow& window) {
     return r.diag.strict && r.diag.count > 0 ? 2 : 0;
 }
 
-int Run(RunTables& r, const CommandLine& cl) {
-    // 1. Start-up.
-    const std::clock_t startClock = std::clock();
-    r.diag.strict = cl.strict;
-    r.diag.deferPrinting = cl.check;
+// The block buffers, all zero.
+void AllocateBuffers(RunTables& r) {
+    int channelsWithEffects = 0;
+    for (int ch = 1; ch <= r.tracks.count; ++ch) channelsWithEffects += r.fx.hasEffects[ch] ? 1 : 0;
+    AllocateMixBuffers(r.buffers, r.routing.nineBuses, r.fx.reverb.roomActive != 0,
+                       r.fx.reverb.tapActive != 0, AnyVcaActive(r.routing), r.outIndex.tap >= 0,
+                       channelsWithEffects >= 2);
+}
 
-    uint32_t rate = 0;
-    MixWindow window;
-    const int status = ReadSession(r, cl, rate, window);
-    if (cl.check) return FinishCheck(r, status, window);
-    if (status != 0) return status;
-    if (r.diag.strict && r.diag.count > 0) {
-        std::printf("Error: %s with --strict; nothing was written.\n",
-                    WarningCountLine(r.diag.count).c_str());
-        return 2;
-    }
-    Prefs& p = r.prefs;
+// Phase 20's set-up: fader playback from the window's start, the channels'
+// input, the input files, the block buffers.
+void SetUpMix(RunTables& r, uint32_t rate, const MixWindow& window) {
     ScriptContext& ctx = r.script;
-    const int outChannels = p.mono ? 1 : 2;
-    if (int st = CreateOutputs(r, rate, window)) return st;
-
-    // 20. Mixing.
     InitPlayback(ctx, window.start, r.offsets, r.faderTables, r.vcaTables, r.playback);
     for (int ch = 1; ch <= r.tracks.count; ++ch) {
         r.input.trackStart[size_t(ch)] = r.offsets[size_t(ch)];
@@ -415,12 +445,12 @@ int Run(RunTables& r, const CommandLine& cl) {
     }
     std::span<int> active(ctx.active.data(), kChannelTable);
     OpenInputFiles(r.input, r.headers, r.tracks.count, active, r.paths);
-    int channelsWithEffects = 0;
-    for (int ch = 1; ch <= r.tracks.count; ++ch) channelsWithEffects += r.fx.hasEffects[ch] ? 1 : 0;
-    AllocateMixBuffers(r.buffers, r.routing.nineBuses, r.fx.reverb.roomActive != 0,
-                       r.fx.reverb.tapActive != 0, AnyVcaActive(r.routing), r.tap.file != nullptr,
-                       channelsWithEffects >= 2);
+    AllocateBuffers(r);
+    r.meters.peakOutPosL = r.meters.peakOutPosR = window.start;
+}
 
+MixRun MixRunOf(RunTables& r, uint32_t rate, const MixWindow& window) {
+    const Prefs& p = r.prefs;
     MixRun run;
     run.rate = rate;
     run.trackCount = r.tracks.count;
@@ -447,13 +477,74 @@ int Run(RunTables& r, const CommandLine& cl) {
     run.out = &r.out;
     run.tap = r.tap.file ? &r.tap : nullptr;
     run.dither = &r.dither;
-    r.meters.peakOutPosL = r.meters.peakOutPosR = window.start;
-    StartLoudnessMeter(r.meters.loudness, rate, outChannels, p.outBits == 16 ? 32768.0 : 8388608.0,
-                       window.length);
+    return run;
+}
+
+// The first pass of a loudness target: the window mixed as the second pass
+// will mix it, the master measured before dither, nothing written. Then the
+// gain is chosen, every table the pass changed is put back, the buffers are
+// cleared and the dither's generator is seeded again as it was, so the
+// second pass is the first one scaled by the gain.
+int FirstPass(RunTables& r, MixRun& run) {
+    const Prefs& p = r.prefs;
+    PassStart start = TakePassStart(r);
+    LoudnessState measured;
+    StartLoudnessMeter(measured, run.rate, p.mono ? 1 : 2, kBusFullScale, run.window.length);
+    run.firstPass = &measured;
+    const int st = RunMixingLoop(run);
+    run.firstPass = nullptr;
+    if (st != 0) return st;
+
+    r.target.set = true;
+    r.target.target = p.lufs;
+    r.target.ceiling = p.tpmax;
+    ChooseTargetGain(r.target, LoudnessResult(measured));
+    run.masterGain = TargetGainFactor(r.target);
+
+    RestorePassStart(r, start);
+    AllocateBuffers(r);
+    SeedDitherRandom(r.dither, r.ditherSeed);
+    return 0;
+}
+
+int Run(RunTables& r, const CommandLine& cl) {
+    // 1. Start-up.
+    const std::clock_t startClock = std::clock();
+    r.diag.strict = cl.strict;
+    r.diag.deferPrinting = cl.check;
+
+    uint32_t rate = 0;
+    MixWindow window;
+    const int status = ReadSession(r, cl, rate, window);
+    if (cl.check) return FinishCheck(r, status, window);
+    if (status != 0) return status;
+    if (r.diag.strict && r.diag.count > 0) {
+        std::printf("Error: %s with --strict; nothing was written.\n",
+                    WarningCountLine(r.diag.count).c_str());
+        return 2;
+    }
+    Prefs& p = r.prefs;
+    const int outChannels = p.mono ? 1 : 2;
+    // With a loudness target the outputs are created after the first pass,
+    // which writes nothing.
+    if (!p.lufsSet)
+        if (int st = CreateOutputs(r, rate, window)) return st;
+
+    // 20. Mixing.
+    SetUpMix(r, rate, window);
+    MixRun run = MixRunOf(r, rate, window);
     const int lanes = LanesForRun(RequestedLanes(p.threads),
                                   ChannelsWithEffects(r.fx, r.input.active.data(), r.tracks.count));
     StartChannelThreads(r.threads, lanes, run);
     run.threads = &r.threads;
+    if (p.lufsSet) {
+        if (int st = FirstPass(r, run)) return st;
+        if (int st = CreateOutputs(r, rate, window)) return st;
+        run.out = &r.out;
+        run.tap = r.tap.file ? &r.tap : nullptr;
+    }
+    StartLoudnessMeter(r.meters.loudness, rate, outChannels, p.outBits == 16 ? 32768.0 : 8388608.0,
+                       window.length);
     if (int st = RunMixingLoop(run)) return st;
 
     // 21-22. Finish, reports and launch.

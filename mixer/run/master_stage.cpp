@@ -45,6 +45,14 @@ int WriteTapBlock(MixRun& run, int n) {
     return AppendOutputBytes(*run.tap, b.tapBytes.data(), size_t(n) * 6) ? 0 : 2;
 }
 
+// The loudness target's gain: one constant factor on the finished master.
+void ApplyMasterGain(int32_t* L, int32_t* R, int n, double gain) {
+    for (int i = 0; i < n; ++i) {
+        L[i] = TruncToInt32(double(L[i]) * gain);
+        R[i] = TruncToInt32(double(R[i]) * gain);
+    }
+}
+
 }  // namespace
 
 int MasterStage(MixRun& run, int64_t s, int n) {
@@ -87,6 +95,11 @@ int MasterStage(MixRun& run, int64_t s, int n) {
                           b.masterR.data());
     }
 
+    if (run.firstPass) {
+        MeasureMasterBlock(run.output, b, *run.firstPass, n);
+        return 0;
+    }
+    if (run.masterGain != 1.0) ApplyMasterGain(b.masterL.data(), b.masterR.data(), n, run.masterGain);
     size_t bytes = ConvertMasterBlock(run.output, b, m, run.processors->masterRms, *run.dither, s, n);
     if (!AppendOutputBytes(*run.out, b.outBytes.data(), bytes)) return 2;
     if (run.tap && rv.tapMode != 0 && (fx.master.sendsRev || rv.roomActive)) return WriteTapBlock(run, n);

@@ -330,8 +330,9 @@ int RunMixingLoop(MixRun& run) {
     const int64_t length = run.window.length;
     ProgressMarks marks{start + (length >> 2), start + (length >> 1),
                         start + ((3 * length) >> 2), 1};
-    std::putchar('\n');
-    if (run.verbosity == 2) std::puts("Mixing...");
+    // A loudness target's first pass adds its own line at verbosity 2 only.
+    if (!run.firstPass || run.verbosity == 2) std::putchar('\n');
+    if (run.verbosity == 2) std::puts(run.firstPass ? "Measuring the loudness..." : "Mixing...");
     const int64_t end = start + length;
     if (end <= start) return 0;
     if (Threaded(run)) return ThreadedBlocks(run, start, end, marks);

@@ -40,6 +40,12 @@ struct MixRun {
     OutputFile* tap = nullptr;  // null without a tap file
     DitherRandom* dither = nullptr;
     ChannelThreads* threads = nullptr;  // null, or one lane: the channels on this thread
+    // A loudness target mixes the window twice. The first pass measures the
+    // master into `firstPass` as it would be written before dither and writes
+    // nothing; the second scales the master by `masterGain` (1: none) after
+    // its limiter and post-effects gain.
+    LoudnessState* firstPass = nullptr;
+    double masterGain = 1.0;
 };
 
 // Mixes the whole window. Returns 0, or the exit status after a fatal error

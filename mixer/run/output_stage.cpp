@@ -104,4 +104,16 @@ VARNEL_HOT_LOOP size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b
     return size_t(n) * 3;
 }
 
+void MeasureMasterBlock(const OutputSettings& s, MixBuffers& b, LoudnessState& meter, int n) {
+    const int32_t* L = b.masterL.data();
+    const int32_t* R = b.masterR.data();
+    if (!s.mono) {
+        MeasureLoudness(meter, L, R, n);
+        return;
+    }
+    int32_t* M = b.monoSum.data();
+    for (int i = 0; i < n; ++i) M[i] = TruncToInt32(double(L[i]) * s.monoGain + double(R[i]) * s.monoGain);
+    MeasureLoudness(meter, M, nullptr, n);
+}
+
 }  // namespace varnel

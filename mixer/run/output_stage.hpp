@@ -26,6 +26,11 @@ struct OutputSettings {
 size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b, MixMeters& m,
                           MasterRmsState& rms, DitherRandom& random, int64_t blockStart, int n);
 
+// The first pass of a loudness target: measures master L/R of one block as
+// the output would take it before dither (folded to mono like the output),
+// at bus scale; converts and writes nothing.
+void MeasureMasterBlock(const OutputSettings& s, MixBuffers& b, LoudnessState& meter, int n);
+
 // Rounds a bus-scale sample toward zero to the output width (shift 8 or 16).
 inline int32_t ShiftTowardZero(int32_t v, int sh) {
     if (v < 0) v += (int32_t(1) << sh) - 1;

@@ -176,6 +176,60 @@ void ReadSeed(Prefs& prefs) {
     });
 }
 
+namespace {
+
+// A number from `low` to `high` (both accepted) filling the whole field, or
+// false: the range check is the reader's, so "nan", text after the number
+// and out-of-range values all read as refused.
+bool NumberWithin(std::string_view field, double low, double high, double& value) {
+    const std::string s(field);
+    char* end = nullptr;
+    const double v = std::strtod(s.c_str(), &end);
+    if (s.empty() || end != s.c_str() + s.size() || !(v >= low && v <= high)) return false;
+    value = v;
+    return true;
+}
+
+}  // namespace
+
+void ReadLoudnessTarget(Prefs& prefs) {
+    const ScanText c = PrefsText(prefs);
+    struct Setting {
+        const char* keyword;
+        double low, high;
+        const char* what;  // for the warning
+        const char* unit;
+        double* value;
+        bool* set;
+    };
+    bool ceilingSet = false;
+    const Setting settings[] = {
+        {"lufs", -70.0, 0.0, "loudness target", "LUFS", &prefs.lufs, &prefs.lufsSet},
+        {"tpmax", -20.0, 0.0, "true-peak ceiling", "dBTP", &prefs.tpmax, &ceilingSet},
+    };
+    for (const Setting& st : settings) {
+        ScanKeyword(c, st.keyword, [&](KeywordLine& k) {
+            // Read past the field count, as for "seed": the warning below
+            // names a missing value too.
+            std::string_view v;
+            if (!NextToken(k.t, kFieldDelims, v)) v = std::string_view();
+            double value = 0.0;
+            if (NumberWithin(v, st.low, st.high, value)) {
+                *st.value = value;
+                *st.set = true;
+            } else {
+                char range[64];
+                std::snprintf(range, sizeof range, "%g to %g %s", st.low, st.high, st.unit);
+                LineWarning(c, k.line,
+                            std::string("the ") + st.what + " \"" + std::string(v) +
+                                "\" is not a number from " + range + "; the line is ignored.",
+                            true);
+            }
+            return true;
+        });
+    }
+}
+
 void LoadPreferences(const std::string& path, Prefs& prefs, Diagnostics& diag, bool createMissing) {
     prefs.diag = &diag;
     if (LoadTextFile(path, prefs.file) != LoadResult::Ok) {

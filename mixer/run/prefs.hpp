@@ -53,6 +53,11 @@ struct Prefs {
     // dither seed (phase 10): set by "seed", else the clock gives it
     bool seedSet = false;
     uint32_t seed = 0;
+
+    // loudness target (phase 13): "lufs" asks for two passes, "tpmax" caps them
+    bool lufsSet = false;
+    double lufs = 0.0;    // integrated loudness to deliver, LUFS
+    double tpmax = -1.0;  // true-peak ceiling, dBTP
 };
 
 struct MixWindow {
@@ -92,6 +97,12 @@ int64_t ReadTimeFields(KeywordLine& k, int fields, double rate);
 // Phase 10: "seed", a whole number 0..4294967295 (the last accepted line
 // counts); any other value prints a warning and the line is ignored.
 void ReadSeed(Prefs& prefs);
+
+// Phase 13: "lufs", the integrated loudness to deliver, -70 to 0 LUFS, and
+// "tpmax", the true-peak ceiling, -20 to 0 dBTP (-1 without it); the last
+// accepted line of each counts. A value that is not a number in its range
+// prints a warning and the line is ignored.
+void ReadLoudnessTarget(Prefs& prefs);
 
 // Dither offset and span for a depth 0..8.
 void DitherRange(int depth, int& offset, int& span);

@@ -13,4 +13,26 @@ std::string LoudnessLines(const LoudnessFigures& f) {
     return std::string(line[0]) + line[1] + line[2] + line[3];
 }
 
+std::string LoudnessTargetLine(const LoudnessTarget& t) {
+    if (!t.set) return std::string();
+    char line[96];
+    std::snprintf(line, sizeof line, "Loudness target = %.1f LUFS, gain applied = %+.2f dB\n",
+                  t.target, t.gainDb);
+    return line;
+}
+
+std::string LoudnessTargetWarning(const LoudnessTarget& t) {
+    if (!t.set) return std::string();
+    char line[160];
+    if (t.silent)
+        return "Warning: the target was not reached: the mix has no loudness above the gates "
+               "(-inf LUFS), so no gain was applied.\n";
+    if (!t.capped) return std::string();
+    std::snprintf(line, sizeof line,
+                  "Warning: the target was not reached: the true-peak ceiling of %.1f dBTP allows "
+                  "%.1f LUFS at most.\n",
+                  t.ceiling, ReachedLoudness(t));
+    return line;
+}
+
 }  // namespace varnel

@@ -170,10 +170,13 @@ ReportTexts ComposeReport(ReportInputs& in) {
         if (in.verbosity > 2) Append(out.console, "Threads used = %i\n", in.threads);
     }
     if (in.hasLoudness) {
-        const std::string lines = LoudnessLines(in.loudness);
+        const std::string lines = LoudnessLines(in.loudness) + LoudnessTargetLine(in.target);
         if (in.verbosity >= 1) out.console += lines;
         out.stats += lines;
     }
+    const std::string missed = LoudnessTargetWarning(in.target);
+    out.console += missed;
+    out.stats += missed;
     // Clipping of the written samples closes the report and is printed at
     // every verbosity, like every warning.
     const std::string clipped = OutputClipWarning(in.outputClips, in.rate);

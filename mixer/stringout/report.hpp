@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "mixer/utilities/loudness_meter.hpp"
+#include "mixer/utilities/loudness_target.hpp"
 #include "mixer/utilities/output_clips.hpp"
 
 namespace varnel {
@@ -47,6 +48,7 @@ struct ReportInputs {
     int channelsPlusOne = 1;
     bool hasLoudness = false;             // append the loudness lines at the very end
     LoudnessFigures loudness;
+    LoudnessTarget target;                // "lufs": its line follows the loudness lines
     OutputClips outputClips;              // output samples at or past full scale
     int threads = 1;                      // channel-pass threads; named only when more than 1
 };

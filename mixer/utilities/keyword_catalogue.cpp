@@ -20,7 +20,8 @@ constexpr std::string_view kPreferenceKeywords[] = {
     "end",     "verbo",  "mixdir",    "predir", "bakdir", "wavdir", "tlist",  "tlist=tab",
     "oname",   "sfields", "pre",      "start",  "length", "xfields", "head",  "tail",
     "xin",     "xout",   "v=percent", "tempo",  "launch", "mono",   "dbps",   "dither",
-    "outbits", "offset", "tfields",   "pan",    "tap",    "seed",   "threads",
+    "outbits", "offset", "tfields",   "pan",    "tap",    "seed",   "threads", "lufs",
+    "tpmax",
 };
 
 template <size_t N>

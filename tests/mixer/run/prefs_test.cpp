@@ -272,3 +272,44 @@ TEST(Preferences, SeedValuesAndWarnings) {
         EXPECT_EQ(p.seed, c.seed) << c.text;
     }
 }
+
+TEST(Preferences, LoudnessTargetValuesAndWarnings) {
+    struct Case {
+        std::string text;
+        bool set;
+        double lufs, tpmax;
+        std::string out;
+    };
+    auto Warn = [](const std::string& what, const std::string& v, const std::string& range) {
+        return "Warning: the " + what + " \"" + v + "\" is not a number from " + range +
+               "; the line is ignored.\n";
+    };
+    auto Target = [&](const std::string& v) { return Warn("loudness target", v, "-70 to 0 LUFS"); };
+    auto Ceiling = [&](const std::string& v) { return Warn("true-peak ceiling", v, "-20 to 0 dBTP"); };
+    const Case cases[] = {
+        {"begin\nend\n", false, 0.0, -1.0, ""},
+        {"begin\nlufs\t-16\nend\n", true, -16.0, -1.0, ""},
+        {"begin\nlufs\t-70\nend\n", true, -70.0, -1.0, ""},
+        {"begin\nlufs\t-70.01\nend\n", false, 0.0, -1.0, Target("-70.01")},
+        {"begin\nlufs\t0\nend\n", true, 0.0, -1.0, ""},
+        {"begin\nlufs\t0.01\nend\n", false, 0.0, -1.0, Target("0.01")},
+        {"begin\nlufs\t-16dB\nend\n", false, 0.0, -1.0, Target("-16dB")},
+        {"begin\nlufs\tnan\nend\n", false, 0.0, -1.0, Target("nan")},
+        {"begin\nlufs\nverbo\t1\nend\n", false, 0.0, -1.0, Target("")},  // the next line is not it
+        {"begin\nlufs\t-23\nlufs\t-14\nlufs\tloud\nend\n", true, -14.0, -1.0, Target("loud")},
+        {"begin\nlufs\t-23\ntpmax\t-2\nend\n", true, -23.0, -2.0, ""},
+        {"begin\ntpmax\t-20\nend\n", false, 0.0, -20.0, ""},
+        {"begin\ntpmax\t-20.01\nend\n", false, 0.0, -1.0, Ceiling("-20.01")},
+        {"begin\ntpmax\t0\nend\n", false, 0.0, 0.0, ""},
+        {"begin\ntpmax\t0.1\ntpmax\t-3\nend\n", false, 0.0, -3.0, Ceiling("0.1")},
+    };
+    for (const auto& c : cases) {
+        Prefs p = FromText(c.text);
+        testing::internal::CaptureStdout();
+        ReadLoudnessTarget(p);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), c.out) << c.text;
+        EXPECT_EQ(p.lufsSet, c.set) << c.text;
+        EXPECT_EQ(p.lufs, c.lufs) << c.text;
+        EXPECT_EQ(p.tpmax, c.tpmax) << c.text;
+    }
+}

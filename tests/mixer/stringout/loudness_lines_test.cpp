@@ -92,3 +92,62 @@ TEST(LoudnessLines, AbsentWithoutAMeasurement) {
     EXPECT_EQ(report.console.find("loudness"), std::string::npos);
     EXPECT_EQ(report.stats.find("loudness"), std::string::npos);
 }
+
+// With a loudness target, its line follows the loudness lines (where they
+// are shown); a target not reached adds a warning shown at every verbosity,
+// before the output clip warning.
+TEST(LoudnessLines, TargetLineAndWarnings) {
+    struct Case {
+        const char* name;
+        double target, ceiling, measured, gain;
+        bool capped, silent;
+        const char* line;
+        const char* warning;
+    };
+    const Case cases[] = {
+        {"reached", -16, -1, -20.004, 4.004, false, false,
+         "Loudness target = -16.0 LUFS, gain applied = +4.00 dB\n", ""},
+        {"cut", -23, -2, -11.5, -11.5, false, false,
+         "Loudness target = -23.0 LUFS, gain applied = -11.50 dB\n", ""},
+        {"capped", -14, -1, -30.0, 2.046, true, false,
+         "Loudness target = -14.0 LUFS, gain applied = +2.05 dB\n",
+         "Warning: the target was not reached: the true-peak ceiling of -1.0 dBTP allows -28.0 LUFS "
+         "at most.\n"},
+        {"silent", -16, -1, -INFINITY, 0.0, false, true,
+         "Loudness target = -16.0 LUFS, gain applied = +0.00 dB\n",
+         "Warning: the target was not reached: the mix has no loudness above the gates (-inf LUFS), "
+         "so no gain was applied.\n"},
+    };
+    for (const Case& c : cases) {
+        LoudnessTarget t;
+        t.set = true;
+        t.target = c.target;
+        t.ceiling = c.ceiling;
+        t.measured = c.measured;
+        t.gainDb = c.gain;
+        t.capped = c.capped;
+        t.silent = c.silent;
+        EXPECT_EQ(LoudnessTargetLine(t), c.line) << c.name;
+        EXPECT_EQ(LoudnessTargetWarning(t), c.warning) << c.name;
+        for (int verbosity : {0, 1}) {
+            ReportInputs in = EmptyMix(verbosity);
+            in.target = t;
+            in.outputClips.total = in.outputClips.left = 1;
+            in.outputClips.first = 0;
+            const ReportTexts report = ComposeReport(in);
+            const std::string clip = OutputClipWarning(in.outputClips, in.rate);
+            const std::string tail = kLines + std::string(c.line) + c.warning + clip;
+            ASSERT_GE(report.stats.size(), tail.size());
+            EXPECT_EQ(report.stats.substr(report.stats.size() - tail.size()), tail) << c.name;
+            if (verbosity == 0) {
+                EXPECT_EQ(report.console, c.warning + clip) << c.name;
+            } else {
+                ASSERT_GE(report.console.size(), tail.size());
+                EXPECT_EQ(report.console.substr(report.console.size() - tail.size()), tail) << c.name;
+            }
+        }
+    }
+    // Without a target nothing is added.
+    EXPECT_EQ(LoudnessTargetLine(LoudnessTarget{}), "");
+    EXPECT_EQ(LoudnessTargetWarning(LoudnessTarget{}), "");
+}
