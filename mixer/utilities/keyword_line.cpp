@@ -19,23 +19,41 @@ bool OnlyBlanks(const char* p) {
     return true;
 }
 
-// Warns about a field whose number is missing or followed by other text.
-void CheckNumber(KeywordLine& k, std::string_view field, bool hasNumber, bool clean,
-                 const std::string& used) {
+// Warns about a field whose number is missing or followed by other text;
+// `used` is the number read.
+void CheckNumber(KeywordLine& k, std::string_view field, bool hasNumber, bool clean, double used) {
     if (hasNumber && clean) return;
+    char value[32];
+    std::snprintf(value, sizeof value, "%.10g", used);
     std::string text = QuoteField(field);
-    text += hasNumber ? " has text after its number; " + used + " is used."
-                      : " is not a number; 0 is used.";
+    text += hasNumber ? std::string(" has text after its number; ") + value + " is used."
+                      : std::string(" is not a number; 0 is used.");
     LineWarning(*k.src, k.line, text);
 }
 
-std::string Formatted(double v) {
-    char b[32];
-    std::snprintf(b, sizeof b, "%.10g", v);
-    return b;
-}
-
 }  // namespace
+
+bool NextScanFieldUnindexed(const ScanText& src, size_t& next, size_t& pos, std::string_view& tok) {
+    if (src.fields) {
+        // A scan that starts inside the text: find its first field once.
+        const std::vector<FieldSpan>& f = *src.fields;
+        next = size_t(std::lower_bound(f.begin(), f.end(), pos,
+                                       [](const FieldSpan& s, size_t p) { return s.start < p; }) -
+                      f.begin());
+        if (next >= f.size()) {
+            pos = src.content.size();
+            return false;
+        }
+        const FieldSpan s = f[next++];
+        tok = src.content.substr(s.start, s.end - s.start);
+        pos = s.end < src.content.size() ? s.end + 1 : s.end;
+        return true;
+    }
+    Tokenizer t{src.content, pos};
+    const bool got = NextToken(t, kFieldDelims, tok);
+    pos = t.pos;
+    return got;
+}
 
 size_t LineEndAt(std::string_view text, size_t pos) {
     size_t nl = text.find('\n', pos);
@@ -67,7 +85,7 @@ double DecimalOf(KeywordLine& k, std::string_view field) {
         hasNumber = end != p && std::isfinite(v);
         if (!hasNumber) v = 0.0;
     }
-    CheckNumber(k, field, hasNumber, hasNumber && OnlyBlanks(end), Formatted(v));
+    CheckNumber(k, field, hasNumber, hasNumber && OnlyBlanks(end), v);
     return v;
 }
 
@@ -77,7 +95,7 @@ int IntegerOf(KeywordLine& k, std::string_view field) {
     std::strtoll(s.c_str(), &end, 10);
     const bool hasNumber = end != s.c_str();
     const int v = ReadInteger(field);
-    CheckNumber(k, field, hasNumber, hasNumber && OnlyBlanks(end), std::to_string(v));
+    CheckNumber(k, field, hasNumber, hasNumber && OnlyBlanks(end), double(v));
     return v;
 }
 
@@ -139,7 +157,7 @@ void CodetoInt(const ScanText& src, std::string_view keyword, int& out) {
             if (neg) v = -v;
             out = int(std::clamp(v, -2147483648LL, 2147483647LL));
             const std::string rest(value.substr(i));
-            CheckNumber(k, value, i > digits, OnlyBlanks(rest.c_str()), std::to_string(out));
+            CheckNumber(k, value, i > digits, OnlyBlanks(rest.c_str()), double(out));
             return true;
         },
         false);

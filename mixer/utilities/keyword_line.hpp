@@ -53,12 +53,34 @@ size_t LineEndAt(std::string_view text, size_t pos);
 // `match(field, offset)` accepts; onHit reads the values and returns false to
 // stop the scan (for first-hit keywords). The scan goes on after the fields
 // the reader took. `from` is the offset the scan starts at.
+// The next field at or after `pos`, for a text without a field index.
+bool NextScanFieldUnindexed(const ScanText& src, size_t& next, size_t& pos, std::string_view& tok);
+
+// The next field at or after `pos`: from the field index when the text has
+// one (`next` walks it), else by cutting the text. The scans spend their time
+// here.
+inline bool NextScanField(const ScanText& src, size_t& next, size_t& pos, std::string_view& tok) {
+    if (!src.fields || (next == 0 && pos > 0)) return NextScanFieldUnindexed(src, next, pos, tok);
+    const FieldSpan* f = src.fields->data();
+    const size_t n = src.fields->size();
+    while (next < n && f[next].start < pos) ++next;
+    if (next >= n) {
+        pos = src.content.size();
+        return false;
+    }
+    const FieldSpan s = f[next++];
+    tok = std::string_view(src.content.data() + s.start, s.end - s.start);
+    // As the tokenizer: the delimiter after the field is consumed.
+    pos = s.end < src.content.size() ? s.end + 1 : s.end;
+    return true;
+}
+
 template <class Match, class OnHit>
 void ScanKeywords(const ScanText& src, Match match, OnHit onHit, bool stopAtEnd = true,
                   size_t from = 0) {
-    Tokenizer t{src.content, from};
+    size_t pos = from, next = 0;
     std::string_view tok;
-    while (NextToken(t, kFieldDelims, tok)) {
+    while (NextScanField(src, next, pos, tok)) {
         if (stopAtEnd && tok == "end") return;
         const size_t at = size_t(tok.data() - src.content.data());
         if (!match(tok, at)) continue;
@@ -66,10 +88,10 @@ void ScanKeywords(const ScanText& src, Match match, OnHit onHit, bool stopAtEnd 
         k.src = &src;
         k.keyword = tok;
         k.line = LineAt(src, at);
-        k.t = Tokenizer{src.content.substr(0, LineEndAt(src.content, at)), t.pos};
+        k.t = Tokenizer{src.content.substr(0, LineEndAt(src.content, at)), pos};
         const bool goOn = onHit(k);
         CheckFieldCount(k);
-        t.pos = std::max(t.pos, k.t.pos);
+        pos = std::max(pos, k.t.pos);
         if (!goOn) return;
     }
 }

@@ -27,12 +27,16 @@ bool IsOrderLine(const std::vector<std::string_view>& f) {
 }
 
 // The content up to the first field "end", as every keyword pass sees it.
-std::string_view UpToEnd(std::string_view content) {
-    Tokenizer t{content, 0};
+std::string_view UpToEnd(const ScanText& src) {
+    size_t end = src.content.size();
+    size_t pos = 0, next = 0;
     std::string_view tok;
-    while (NextToken(t, kFieldDelims, tok))
-        if (tok == "end") return content.substr(0, size_t(tok.data() - content.data()));
-    return content;
+    while (NextScanField(src, next, pos, tok))
+        if (tok == "end") {
+            end = size_t(tok.data() - src.content.data());
+            break;
+        }
+    return src.content.substr(0, end);
 }
 
 }  // namespace
@@ -61,10 +65,13 @@ bool IsOrderEffectField(std::string_view content, size_t offset) {
 bool IsOrderLineText(std::string_view line) { return IsOrderLine(OrderFields(line)); }
 
 void ReadOrderLines(const ScanText& src, int (&position)[kChainEffects][kSlots]) {
-    std::string_view text = UpToEnd(src.content);
+    std::string_view text = UpToEnd(src);
     Tokenizer lines{text, 0};
     std::string_view line;
     while (NextToken(lines, kLineDelim, line)) {
+        // An order line's first field begins with "o".
+        const size_t first = line.find_first_not_of("\t:");
+        if (first == std::string_view::npos || line[first] != 'o') continue;
         auto f = OrderFields(line);
         if (!IsOrderLine(f)) continue;
         // The fields after the first as one keyword line, for the warnings.

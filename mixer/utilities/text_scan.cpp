@@ -17,11 +17,18 @@ std::string ContentAfterBegin(const std::string& whole) {
 
 void IndexLines(TextFile& f) {
     f.newlines.clear();
-    const char* base = f.content.data();
-    const char* end = base + f.content.size();
-    for (const char* p = base; (p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))));
-         ++p)
-        f.newlines.push_back(uint32_t(p - base));
+    f.fields.clear();
+    const std::string& c = f.content;
+    const uint32_t n = uint32_t(c.size());
+    uint32_t start = 0;
+    for (uint32_t i = 0; i <= n; ++i) {
+        const char ch = i < n ? c[i] : '\n';
+        if (ch != '\t' && ch != '\n') continue;
+        if (i > start) f.fields.push_back(FieldSpan{start, i});
+        if (ch == '\n' && i < n) f.newlines.push_back(i);
+        start = i + 1;
+    }
+    f.indexedSize = c.size();
 }
 
 void SetText(TextFile& out, const std::string& name, std::string whole) {
@@ -78,7 +85,10 @@ LoadResult LoadTextFile(const std::string& path, TextFile& out) {
 ScanText ScanOf(const TextFile& f, Diagnostics* d, bool show) {
     ScanText s(f.content);
     s.name = f.name;
-    s.newlines = &f.newlines;
+    if (f.indexedSize == f.content.size()) {
+        s.newlines = &f.newlines;
+        s.fields = &f.fields;
+    }
     s.firstLine = f.firstLine;
     s.diag = d;
     s.show = show;

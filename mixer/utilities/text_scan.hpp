@@ -14,12 +14,20 @@
 
 namespace varnel {
 
+// One field of a text: a run of characters other than tab and newline.
+struct FieldSpan {
+    uint32_t start;
+    uint32_t end;  // one past its last character
+};
+
 struct TextFile {
     std::string name;     // as named on the command line
     std::string whole;    // the file as read, cut at its first NUL byte, CR-LF made LF
     std::string content;  // from the newline after the first "begin" (or the whole file)
     int firstLine = 1;    // the file's line number of the content's first line
     std::vector<uint32_t> newlines;  // offsets of the content's newline characters
+    std::vector<FieldSpan> fields;   // the content's fields, in order
+    size_t indexedSize = size_t(-1);  // content size the index was built for
     bool crlf = false;    // carriage returns were removed from line ends
 };
 
@@ -37,8 +45,9 @@ void LoadTextStream(std::FILE* f, const std::string& name, TextFile& out);
 void SetText(TextFile& out, const std::string& name, std::string whole);
 // The content-start rule on a whole text.
 std::string ContentAfterBegin(const std::string& whole);
-// Rebuilds the line index after the content changed (without adding or
-// removing newlines, as space removal does).
+// Rebuilds the line and field index after the content changed (space
+// removal): every keyword scan walks the fields from it instead of cutting
+// the text again, so reading stays linear in the size of the file.
 void IndexLines(TextFile& f);
 
 // A text as the keyword passes read it: its content, and what is needed to
@@ -49,6 +58,7 @@ struct ScanText {
     std::string_view content;
     std::string_view name;                           // empty: no location is printed
     const std::vector<uint32_t>* newlines = nullptr;  // line index of `content`
+    const std::vector<FieldSpan>* fields = nullptr;   // field index of `content`
     int firstLine = 1;
     Diagnostics* diag = nullptr;  // where warnings are recorded; nullptr: printed only
     bool show = true;             // the verbosity lets this file's line warnings print
@@ -60,7 +70,8 @@ struct ScanText {
     ScanText(std::string&&) = delete;  // it would view a temporary
 };
 
-// `d` may be nullptr (nothing recorded, messages printed).
+// `d` may be nullptr (nothing recorded, messages printed). A content set
+// without IndexLines is read without the index.
 ScanText ScanOf(const TextFile& f, Diagnostics* d, bool show);
 
 // The file's line number of an offset into the content.
