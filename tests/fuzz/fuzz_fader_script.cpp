@@ -27,6 +27,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 namespace {
 
 struct Tables {
+    varnel::Diagnostics diag;
     varnel::Prefs prefs;
     varnel::TextFile faders;
     varnel::StartOffsets offsets{};
@@ -48,7 +49,9 @@ constexpr int64_t kTrackFrames = 10 * int64_t(kRate);
 int Interpret(Tables& r) {
     using namespace varnel;
     Prefs& p = r.prefs;
-    if (int st = ReadStartOffsets(r.faders.content, double(kRate), r.offsets)) return st;
+    // The fader file as the run reads it: through its field index, into the record.
+    const ScanText script = ScanOf(r.faders, &r.diag, true);
+    if (int st = ReadStartOffsets(script, double(kRate), r.offsets)) return st;
     int64_t songLength = 0;
     for (int ch = 1; ch <= kTracks; ++ch)
         songLength = std::max(songLength, kTrackFrames + r.offsets[size_t(ch)]);
@@ -66,7 +69,6 @@ int Interpret(Tables& r) {
         ctx.active[size_t(ch)] = 1;
     }
     ScriptSwitchesFromPrefs(p, window, ctx);
-    const std::string& script = r.faders.content;
     if (int st = RoutingPass(script, ctx, r.routing)) return st;
     if (int st = VcaPass(script, r.routing)) return st;
     if (int st = ReadAutomationOffset(ctx, r.timeBase)) return st;
@@ -74,7 +76,7 @@ int Interpret(Tables& r) {
     if (int st = ReadTimeEntries(script, ctx, r.timeBase, r.faderTables, r.vcaTables, r.settings))
         return st;
     if (int st = ApplyAfterEntries(script, ctx, r.faderTables, r.vcaTables, r.settings)) return st;
-    ReadEffectSettings(script, p.file.content, kRate, p.percentMode, p.verbosity, kTracks,
+    ReadEffectSettings(script, ctx.prefs, kRate, p.percentMode, p.verbosity, kTracks,
                        r.settings.masterHasEffects, p.mixDirSet, p.mixDir, r.fx);
     InitPlayback(ctx, window.start, r.offsets, r.faderTables, r.vcaTables, r.playback);
     return 0;
@@ -92,8 +94,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzzsupport::WriteScratch("prefs", data + prefsStart, size - prefsStart);
 
     auto r = std::make_unique<Tables>();
-    LoadPreferences(prefsPath, r->prefs);
-    if (LoadFaderScript(faderPath, true, kTracks, r->prefs.verbosity, r->faders) != 0) return 0;
+    LoadPreferences(prefsPath, r->prefs, r->diag, false);
+    if (LoadFaderScript(faderPath, true, kTracks, r->prefs.verbosity, r->faders, &r->diag,
+                        MissingFaders::Refuse) != 0)
+        return 0;
     Interpret(*r);
     return 0;
 }

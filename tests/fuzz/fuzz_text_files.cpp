@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = fuzzsupport::WriteScratch("text", data, size);
 
     auto prefs = std::make_unique<Prefs>();
-    LoadPreferences(path, *prefs);
+    Diagnostics diag;
+    LoadPreferences(path, *prefs, diag, false);
     if (ReadOutputName(*prefs, "song") == 0) {
         MixWindow window;
         ComputeMixWindow(*prefs, 10 * 48000, 48000.0, window);
@@ -29,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int mode = 0; mode <= 2; ++mode) {
         for (char sep : separators) {
             auto tracks = std::make_unique<TrackList>();
-            if (CountTracks(path, sep, 2, *tracks) != 0) continue;
+            if (CountTracks(path, sep, 2, *tracks, &diag) != 0) continue;
             ParseTracks(*tracks, mode, sep);
             for (int ch = 1; ch <= tracks->count && ch < int(tracks->names.size()); ++ch)
                 (void)TrackPath(prefs->wavDir, prefs->wavDirSet, tracks->names[size_t(ch)]);
