@@ -73,6 +73,12 @@ int SetUpTaps(TapReverbState& st, int capacity, uint32_t rate, float roomSize, i
 
 }  // namespace
 
+int CheckTapReverb(int capacity, uint32_t rate, float roomSize, int tapCount, float x, float y,
+                   float z) {
+    TapReverbState plan;
+    return SetUpTaps(plan, capacity, rate, roomSize, tapCount, x, y, z);
+}
+
 int DiscreteReverb(TapReverbState& st, int capacity, int& firstUse, int n, uint32_t rate,
                    const double* inL, const double* inR, float roomSize, int32_t* carryL,
                    int32_t* carryR, int32_t* retL, int32_t* retR, int& tapCount, float x, float y,

@@ -23,6 +23,11 @@ struct TapReverbState {
 // asks for the set-up, which clears it and writes the limited tap count back.
 // Returns 0, or 1 after printing why the room cannot be built; the caller then
 // ends the run with that status.
+// The set-up alone, on a state of its own: returns 1 after the same message
+// when the room cannot be built, else 0.
+int CheckTapReverb(int capacity, uint32_t rate, float roomSize, int tapCount, float x, float y,
+                   float z);
+
 int DiscreteReverb(TapReverbState& st, int capacity, int& firstUse, int n, uint32_t rate,
                    const double* inL, const double* inR, float roomSize, int32_t* carryL,
                    int32_t* carryR, int32_t* retL, int32_t* retR, int& tapCount, float x, float y,

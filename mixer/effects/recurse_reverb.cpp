@@ -36,13 +36,10 @@ float WidthFactor(float w) {
     return (100.0f - w) / 100.0f;
 }
 
-// Builds the room; returns 1 after the message when it cannot be.
-int SetUpRoom(RoomReverbState& st, int n, uint32_t rate, float roomSize, float x, float y,
-              float z, float width) {
-    for (int k = 0; k < kSurfaces; ++k) {
-        st.surf[k].assign(kBlockFrames, 0);
-        st.spill[k].assign(kBlockFrames, 0);
-    }
+// The room's distances and width; returns 1 after the message when the room
+// cannot be built. Allocates nothing.
+int PlanRoom(RoomReverbState& st, int n, uint32_t rate, float roomSize, float x, float y, float z,
+             float width) {
     if (!PositionIsLegal(x) || !PositionIsLegal(y) || !PositionIsLegal(z)) {
         std::puts("Illegal value for reverb position parameter");
         std::fflush(stdout);
@@ -78,7 +75,23 @@ int SetUpRoom(RoomReverbState& st, int n, uint32_t rate, float roomSize, float x
     return 0;
 }
 
+// Builds the room; returns 1 after the message when it cannot be.
+int SetUpRoom(RoomReverbState& st, int n, uint32_t rate, float roomSize, float x, float y,
+              float z, float width) {
+    if (PlanRoom(st, n, rate, roomSize, x, y, z, width) != 0) return 1;
+    for (int k = 0; k < kSurfaces; ++k) {
+        st.surf[k].assign(kBlockFrames, 0);
+        st.spill[k].assign(kBlockFrames, 0);
+    }
+    return 0;
+}
+
 }  // namespace
+
+int CheckRoomReverb(int n, uint32_t rate, float roomSize, float x, float y, float z) {
+    RoomReverbState plan;
+    return PlanRoom(plan, std::clamp(n, 0, kBlockFrames), rate, roomSize, x, y, z, 50.0f);
+}
 
 int RecurseReverb(RoomReverbState& st, int& firstUse, int n, uint32_t rate, const double* inL,
                   const double* inR, float roomSize, int32_t* carryL, int32_t* carryR,

@@ -25,6 +25,10 @@ struct RoomReverbState {
 // carry (frames from n on). firstUse == 1 asks for the set-up, which clears
 // it. Returns 0, or 1 after printing why the room cannot be built; the caller
 // then ends the run with that status.
+// The set-up's checks alone, for a first block of n frames: returns 1 after
+// the same message when the room cannot be built, else 0. Allocates nothing.
+int CheckRoomReverb(int n, uint32_t rate, float roomSize, float x, float y, float z);
+
 int RecurseReverb(RoomReverbState& st, int& firstUse, int n, uint32_t rate, const double* inL,
                   const double* inR, float roomSize, int32_t* carryL, int32_t* carryR,
                   int32_t* retL, int32_t* retR, float x, float y, float z, float width);

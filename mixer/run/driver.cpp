@@ -1,11 +1,14 @@
 #include "mixer/run/driver.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <unistd.h>
 
+#include "mixer/effects/discrete_reverb.hpp"
+#include "mixer/effects/recurse_reverb.hpp"
 #include "mixer/run/check_summary.hpp"
 #include "mixer/run/command_line.hpp"
 #include "mixer/run/effect_chain.hpp"
@@ -294,6 +297,23 @@ int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate) {
     return 0;
 }
 
+// The reverbs' rooms are built at the first block of the mix; a room that
+// cannot be built ends the run there. The same checks, before anything is
+// written, for the reverbs the first block would set up.
+int CheckReverbRooms(const RunTables& r, uint32_t rate, const MixWindow& window) {
+    const ReverbSettings& rv = r.fx.reverb;
+    const MasterFlags& m = r.fx.master;
+    const bool fromMaster = m.sendsRev || m.sendsTrev;
+    const bool tap = fromMaster ? m.sendsTrev != 0 : rv.tapActive != 0;
+    const bool room = fromMaster ? m.sendsRev != 0 : rv.roomActive != 0;
+    const int n = int(std::min<int64_t>(window.length, kBlockFrames));
+    if (n <= 0) return 0;
+    if (tap && CheckTapReverb(kBlockFrames, rate, rv.tapSize, rv.tapCount, rv.posX, rv.posY, rv.posZ))
+        return 1;
+    if (room && CheckRoomReverb(n, rate, rv.roomSize, rv.posX, rv.posY, rv.posZ)) return 1;
+    return 0;
+}
+
 // Phases 2 to 19 without writing anything: every text file, every header
 // and every pass of the fader file, and the plan of the outputs, checked.
 // Returns 0 or the status the run ends with.
@@ -396,6 +416,7 @@ int ReadSession(RunTables& r, const CommandLine& cl, uint32_t& rate, MixWindow& 
     // 19. Effect settings; the outputs are planned and checked.
     ReadEffectSettings(script, ctx.prefs, rate, p.percentMode, p.verbosity, r.tracks.count,
                        r.faderSettings.masterHasEffects, p.mixDirSet, p.mixDir, r.fx);
+    if (int st = CheckReverbRooms(r, rate, window)) return st;
     return PlanOutputs(r, cl);
 }
 

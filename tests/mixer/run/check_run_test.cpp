@@ -98,6 +98,8 @@ TEST(CheckRun, BrokenSessionsWarningsAndStatus) {
     const std::string demo = ReadFile(std::string(DEMO_DIR) + "/faders.txt");
     const std::string cmop = demo.substr(0, demo.find("end\n")) + "cmop\t1\t-12\n" + "end\n";
     const std::string late = demo.substr(0, demo.find("end\n")) + "t\t0\t9\t0\n" + "end\n";
+    std::string bigRoom = demo;
+    bigRoom.replace(bigRoom.find("rtn\t-6\t60\n"), 10, "rtn\t-6\t5000\n");
     const int cmopLine = int(std::count(cmop.begin(), cmop.end(), '\n')) - 1;
     const std::string cmopWarning = "Warning: faders.txt:" + std::to_string(cmopLine) +
                                     ": \"cmop\" is not a keyword; the line is ignored.\n";
@@ -110,6 +112,8 @@ TEST(CheckRun, BrokenSessionsWarningsAndStatus) {
         {"error", {"--check"}, late, false, 2,
          "faders.txt:" + std::to_string(cmopLine) +
              ": Error:  Time entry 4 exceeds song length\n0 warnings\n"},
+        // A room the reverb cannot build would stop the mix at its first block.
+        {"room", {"--check"}, bigRoom, false, 2, "Please reduce room size in reverb!\n0 warnings\n"},
         // A missing preferences file is not created by a check.
         {"no prefs", {"--check"}, "", true, 0,
          "Warning: prefs.txt file was not found... ...the default settings are used.\n1 warning\n"},
