@@ -27,6 +27,7 @@ demo: programs
 	$(BUILD)/make_demo demo
 	cd demo && ../$(BUILD)/varnel
 	@echo "Demo mix written under demo/"
+	@for f in demo/report_*.html; do test -e "$$f" && echo "HTML report: $(CURDIR)/$$f"; done; true
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

@@ -56,6 +56,13 @@ VARNEL_AVX2 void LimitSideAvx2(double* x, int n, double knee) {
 
 }  // namespace
 
+double LimiterReductiondB(double magnitude, int threshold) {
+    const double m = std::fabs(magnitude);
+    if (!(m > kFloorMagnitude)) return 0.0;
+    const double out = LimitOne(m, threshold * kKneeFactor);
+    return out < m ? 20.0 * std::log10(m / out) : 0.0;
+}
+
 void LIMITER([[maybe_unused]] int slot, int n, double* left, double* right, int threshold,
              [[maybe_unused]] Kernel kernel) {
     const double knee = threshold * kKneeFactor;

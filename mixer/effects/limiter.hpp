@@ -12,4 +12,9 @@ namespace varnel {
 void LIMITER(int slot, int n, double* left, double* right, int threshold,
              Kernel kernel = Kernel::kBest);
 
+// How far LIMITER with this threshold turns down a sample of the given
+// magnitude, in dB (0 at or below the knee). The reduction grows with the
+// magnitude, so the largest sample of a stretch meets its largest reduction.
+double LimiterReductiondB(double magnitude, int threshold);
+
 }  // namespace varnel

@@ -17,10 +17,13 @@
 #include "mixer/run/mix_loop.hpp"
 #include "mixer/run/output_checks.hpp"
 #include "mixer/run/prefs.hpp"
+#include "mixer/run/report_columns.hpp"
+#include "mixer/run/report_figures.hpp"
 #include "mixer/run/run_outputs.hpp"
 #include "mixer/run/script_context.hpp"
 #include "mixer/run/threaded_pass.hpp"
 #include "mixer/run/track_list.hpp"
+#include "mixer/stringout/html_report.hpp"
 #include "mixer/stringout/report.hpp"
 #include "mixer/utilities/effect_settings.hpp"
 #include "mixer/utilities/fader_file.hpp"
@@ -47,6 +50,7 @@ struct OutputIndex {
     int tap = -1;        // the reverb tap file
     int stats = -1;      // "stats_<name>.txt"
     int faderCopy = -1;  // "faders_<name>.txt"
+    int html = -1;       // "report_<name>.html", with "html on"
 };
 
 // Everything the run owns; one instance lives for the whole run.
@@ -70,6 +74,7 @@ struct RunTables {
     ProcessorStates processors;
     MixBuffers buffers;
     MixMeters meters;
+    OutputColumns columns;  // the HTML report's view of the output, with "html on"
     RunOutputs outputs;  // every file the run writes
     OutputIndex outIndex;
     OutputFile out;
@@ -144,6 +149,7 @@ int PlanOutputs(RunTables& r, const CommandLine& names) {
         at.tap = AddRunOutput(o, "tap file", rv.tapFileName);
     at.stats = AddRunOutput(o, "statistics file", StatsFileName(reportDir, reportName));
     at.faderCopy = AddRunOutput(o, "fader file copy", FaderCopyFileName(reportDir, reportName));
+    if (p.htmlReport) at.html = AddRunOutput(o, "HTML report", HtmlReportFileName(reportDir, reportName));
 
     const std::vector<RunInput> inputs = RunInputs(r, names);
     return CheckRunOutputs(o, inputs);
@@ -238,7 +244,7 @@ int RefuseEmptyMix(RunTables& r) {
 
 // Phases 21 and 22 share their end: close, write the reports, put every
 // output in place, announce, launch.
-int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate) {
+int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate, const MixWindow& window) {
     StopWorkerPool(r.threads.pool);
     bool ok = CloseOutputFile(r.out);
     if (ok) MarkOutputWritten(r.outputs, r.outIndex.mix);
@@ -282,6 +288,31 @@ int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate) {
     const ReportTexts report = ComposeReport(rep);
     if (!WriteRunOutput(r.outputs, r.outIndex.stats, report.stats)) return 2;
     if (!WriteRunOutput(r.outputs, r.outIndex.faderCopy, report.faderCopy)) return 2;
+    if (r.outIndex.html >= 0) {
+        HtmlSources h;
+        h.prefs = &r.prefs;
+        h.tracks = &r.tracks;
+        h.script = &r.script;
+        h.faders = &r.faderTables;
+        h.vcas = &r.vcaTables;
+        h.settings = &r.faderSettings;
+        h.routing = &r.routing;
+        h.fx = &r.fx;
+        h.meters = &r.meters;
+        h.columns = &r.columns;
+        h.diag = &r.diag;
+        h.rate = rate;
+        h.window = window;
+        h.songLength = r.script.songLength;
+        h.hasDitherSeed = true;
+        h.ditherSeed = r.ditherSeed;
+        h.date = std::time(nullptr);
+        h.loudness = rep.loudness;
+        h.target = rep.target;
+        h.outputClipWarning = OutputClipWarning(r.meters.outputClips, rate);
+        if (!WriteRunOutput(r.outputs, r.outIndex.html, HtmlReportPage(BuildHtmlFigures(h))))
+            return 2;
+    }
 
     // Every output is complete: all of them take their places at once.
     if (int st = CommitRunOutputs(r.outputs)) return st;
@@ -375,6 +406,7 @@ int ReadSession(RunTables& r, const CommandLine& cl, uint32_t& rate, MixWindow& 
     // 13. Remaining switches.
     ReadOutputSwitches(p);
     ReadLoudnessTarget(p);
+    ReadHtmlSwitch(p);
 
     // 14. Output header.
     const int outChannels = p.mono ? 1 : 2;
@@ -566,10 +598,15 @@ int Run(RunTables& r, const CommandLine& cl) {
     }
     StartLoudnessMeter(r.meters.loudness, rate, outChannels, p.outBits == 16 ? 32768.0 : 8388608.0,
                        window.length);
+    if (p.htmlReport) {
+        StartOutputColumns(r.columns, window.start, window.length,
+                           r.fx.master.anyEffect && r.fx.master.limiter);
+        run.columns = &r.columns;
+    }
     if (int st = RunMixingLoop(run)) return st;
 
     // 21-22. Finish, reports and launch.
-    return FinishRun(r, startClock, rate);
+    return FinishRun(r, startClock, rate, window);
 }
 
 }  // namespace

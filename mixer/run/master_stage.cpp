@@ -110,7 +110,10 @@ int MasterStage(MixRun& run, int64_t s, int n) {
                 wR[i] += double(b.returnR[size_t(i)]);
             }
         }
-        if (fx.master.limiter) LIMITER(0, n, wL, wR, fx.limThresh[0]);
+        if (fx.master.limiter) {
+            if (run.columns) GatherLimiterInput(*run.columns, s, n, wL, wR);
+            LIMITER(0, n, wL, wR, fx.limThresh[0]);
+        }
         ReturnFromEffects(wL, wR, n, fs.postGain[0], kBusFullScale, m.clip[0], b.masterL.data(),
                           b.masterR.data());
     }
@@ -121,6 +124,12 @@ int MasterStage(MixRun& run, int64_t s, int n) {
     }
     if (run.masterGain != 1.0) ApplyMasterGain(b.masterL.data(), b.masterR.data(), n, run.masterGain);
     size_t bytes = ConvertMasterBlock(run.output, b, m, run.processors->masterRms, *run.dither, s, n);
+    if (run.columns) {
+        const bool mono = run.output.mono;
+        GatherOutputBlock(*run.columns, s, n, mono ? b.monoSum.data() : b.masterL.data(),
+                          mono ? nullptr : b.masterR.data(), b.outL.data(),
+                          mono ? nullptr : b.outR.data());
+    }
     if (!AppendOutputBytes(*run.out, b.outBytes.data(), bytes)) return 2;
     if (run.tap && rv.tapMode != 0 && (fx.master.sendsRev || rv.roomActive)) return WriteTapBlock(run, n);
     return 0;

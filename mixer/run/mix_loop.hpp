@@ -10,6 +10,7 @@
 #include "mixer/run/mix_buffers.hpp"
 #include "mixer/run/output_stage.hpp"
 #include "mixer/run/prefs.hpp"
+#include "mixer/run/report_columns.hpp"
 #include "mixer/utilities/effect_settings.hpp"
 #include "mixer/utilities/fader_tables.hpp"
 #include "mixer/utilities/output_file.hpp"
@@ -46,6 +47,7 @@ struct MixRun {
     // its limiter and post-effects gain.
     LoudnessState* firstPass = nullptr;
     double masterGain = 1.0;
+    OutputColumns* columns = nullptr;  // what the HTML report draws; null without one
 };
 
 // Mixes the whole window. Returns 0, or the exit status after a fatal error

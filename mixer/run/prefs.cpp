@@ -230,6 +230,24 @@ void ReadLoudnessTarget(Prefs& prefs) {
     }
 }
 
+void ReadHtmlSwitch(Prefs& prefs) {
+    const ScanText c = PrefsText(prefs);
+    ScanKeyword(c, "html", [&](KeywordLine& k) {
+        std::string_view v;
+        if (!NextToken(k.t, kLineDelim, v)) v = std::string_view();
+        if (v == "on" || v == "off") {
+            prefs.htmlReport = v == "on";
+        } else {
+            LineWarning(c, k.line,
+                        v.empty() ? std::string("html needs \"on\" or \"off\"; the line is ignored.")
+                                  : "html is \"on\" or \"off\", not \"" + std::string(v) +
+                                        "\"; the line is ignored.",
+                        true);
+        }
+        return true;
+    });
+}
+
 void LoadPreferences(const std::string& path, Prefs& prefs, Diagnostics& diag, bool createMissing) {
     prefs.diag = &diag;
     if (LoadTextFile(path, prefs.file) != LoadResult::Ok) {

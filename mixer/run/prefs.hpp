@@ -50,6 +50,9 @@ struct Prefs {
     int outBits = 24;
     int threads = 1;   // channel-pass threads: 1 this thread only, 0 one per core, up to 64
 
+    // "html on": the HTML report is written too (phase 13)
+    bool htmlReport = false;
+
     // dither seed (phase 10): set by "seed", else the clock gives it
     bool seedSet = false;
     uint32_t seed = 0;
@@ -103,6 +106,10 @@ void ReadSeed(Prefs& prefs);
 // accepted line of each counts. A value that is not a number in its range
 // prints a warning and the line is ignored.
 void ReadLoudnessTarget(Prefs& prefs);
+
+// Phase 13: "html", "on" or "off" (the last accepted line counts); any other
+// value prints a warning and the line is ignored.
+void ReadHtmlSwitch(Prefs& prefs);
 
 // Dither offset and span for a depth 0..8.
 void DitherRange(int depth, int& offset, int& span);

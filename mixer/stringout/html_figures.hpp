@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "mixer/utilities/loudness_meter.hpp"
+#include "mixer/utilities/loudness_target.hpp"
 
 namespace varnel {
 
@@ -45,8 +46,7 @@ struct HtmlFigures {
     bool hasDitherSeed = false;  // the driver sets both when the run has a dither seed
     uint64_t ditherSeed = 0;
     LoudnessFigures loudness;
-    bool hasTarget = false;      // a loudness target was set
-    double targetLufs = 0.0;
+    LoudnessTarget target;       // the loudness target and its gain, when "lufs" was given
     std::vector<std::string> warnings;
 
     // Output peaks, as in the text report.

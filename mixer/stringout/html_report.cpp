@@ -17,12 +17,14 @@ constexpr double kPlotWidth = kHtmlPlotWidth;
 constexpr double kWidth = kLeft + kPlotWidth + 16.0;
 constexpr double kAxisHeight = 24.0;  // tick labels under a chart
 
-// Lanes: +12 dB at the top, kLaneFloordB and below at the bottom.
-constexpr double kLaneHeight = 56.0;
+// Lanes: +12 dB at the top, -60 dB and below at the bottom, on a fader's
+// scale: finer near 0 dB, coarser towards silence. Each pair is a level and
+// its depth as a fraction of the plot's height; straight in between.
+constexpr double kLaneHeight = 72.0;
 constexpr double kLaneTop = 4.0;
-constexpr double kLaneBottom = 52.0;
-constexpr double kLaneCeilingdB = 12.0;
-constexpr double kLaneFloordB = -60.0;
+constexpr double kLaneBottom = 68.0;
+constexpr double kFaderScale[][2] = {{12, 0.0},   {6, 0.1},    {0, 0.22},  {-6, 0.36}, {-12, 0.5},
+                                     {-24, 0.68}, {-36, 0.8},  {-48, 0.9}, {-60, 1.0}};
 constexpr double kLaneTolerance = 0.4;  // units a lane's line may stray from its points
 
 // Loudness: 0 LUFS at the top, kLoudnessFloor at the bottom.
@@ -52,7 +54,7 @@ const char kStyle[] =
     ".wave{fill:#3b6ea5;stroke:#3b6ea5;stroke-width:.6}"
     ".fs{stroke:#d00;stroke-width:3;fill:none}"
     ".pk{stroke:#e07000;stroke-width:2;stroke-dasharray:6 4;fill:none}"
-    ".mom{stroke:#8fb0cc;stroke-width:1.2;fill:none}"
+    ".mom{stroke:#7c9fc0;stroke-width:1.5;fill:none}"
     ".st{stroke:#123a5c;stroke-width:3;fill:none}"
     ".int{stroke:#c05a00;stroke-width:2;stroke-dasharray:10 5;fill:none}"
     ".tgt{stroke:#2a8a2a;stroke-width:2;stroke-dasharray:3 4;fill:none}"
@@ -149,7 +151,9 @@ std::string Header(const HtmlFigures& f) {
     if (!f.date.empty()) s += Row("Date", f.date);
     if (f.hasDitherSeed) s += Row("Dither seed", std::to_string(f.ditherSeed));
     s += Row("Integrated loudness", Printf("%.1f LUFS", f.loudness.integrated));
-    if (f.hasTarget) s += Row("Loudness target", Printf("%.1f LUFS", f.targetLufs));
+    if (f.target.set)
+        s += Row("Loudness target", Printf("%.1f LUFS", f.target.target) + ", gain applied " +
+                                        Printf("%+.2f dB", f.target.gainDb));
     s += Row("Loudness range", Printf("%.1f LU", f.loudness.range));
     s += Row("True peak", "L " + Printf("%.1f dBTP", f.loudness.truePeakL) + ", R " +
                               Printf("%.1f dBTP", f.loudness.truePeakR));
@@ -249,7 +253,7 @@ std::string LoudnessChart(const HtmlFigures& f, const std::vector<TimeTick>& tic
     std::string s = "<h2 id=\"loudness\">Loudness over time</h2>";
     s += "<p class=\"legend\">In LUFS. Thin line: momentary loudness (400 ms); thick line: short-term "
          "loudness (3 s); dashed: the integrated loudness";
-    s += f.hasTarget ? "; dotted: the target.</p>" : ".</p>";
+    s += f.target.set ? "; dotted: the target.</p>" : ".</p>";
     s += SvgOpen(h, "", "loudness");
     s += TickGrid(ticks, f.columns, kLoudTop, kLoudBottom);
     std::vector<double> lines;
@@ -266,7 +270,8 @@ std::string LoudnessChart(const HtmlFigures& f, const std::vector<TimeTick>& tic
         s += Text(kLeft + kPlotWidth - 4, LoudY(lufs) + dy, label, "end");
     };
     level("int", f.loudness.integrated, "integrated " + Printf("%.1f LUFS", f.loudness.integrated), -6);
-    if (f.hasTarget) level("tgt", f.targetLufs, "target " + Printf("%.1f LUFS", f.targetLufs), 20);
+    if (f.target.set)
+        level("tgt", f.target.target, "target " + Printf("%.1f LUFS", f.target.target), 20);
     s += TickLabels(ticks, f.columns, h - 6);
     return s + "</svg>";
 }
@@ -299,8 +304,16 @@ std::string LimiterChart(const HtmlFigures& f, const std::vector<TimeTick>& tick
 }
 
 double LaneY(double dB) {
-    const double v = std::clamp(dB, kLaneFloordB, kLaneCeilingdB);
-    return kLaneTop + (kLaneCeilingdB - v) * (kLaneBottom - kLaneTop) / (kLaneCeilingdB - kLaneFloordB);
+    constexpr size_t kLast = sizeof kFaderScale / sizeof kFaderScale[0] - 1;
+    const double v = std::clamp(dB, kFaderScale[kLast][0], kFaderScale[0][0]);
+    double depth = 1.0;
+    for (size_t i = 0; i < kLast; ++i) {
+        const double a = kFaderScale[i][0], b = kFaderScale[i + 1][0];
+        if (v < b) continue;
+        depth = kFaderScale[i][1] + (a - v) / (a - b) * (kFaderScale[i + 1][1] - kFaderScale[i][1]);
+        break;
+    }
+    return kLaneTop + depth * (kLaneBottom - kLaneTop);
 }
 
 // The lane's curve: the level at each column edge, and where the level goes
@@ -338,16 +351,16 @@ std::string Lanes(const HtmlFigures& f, const std::vector<TimeTick>& ticks) {
     std::string s = "<h2 id=\"automation\">Automation</h2>";
     if (f.lanes.empty()) return s + "<p>No fader has level entries.</p>";
     s += "<p class=\"legend\">The level of each fader with level entries as playback follows "
-         "it, from +12 dB at the top to -60 dB and silence at the bottom (grid lines at 0, -24 "
-         "and -48 dB); dots: the entries; grey dashed: a fader the mix does not play.</p>";
+         "it, from +12 dB at the top to -60 dB and silence at the bottom on a fader's scale, finer "
+         "near 0 dB (grid lines at 0, -12, -24 and -48 dB); dots: the entries; grey dashed: a fader the mix does not play.</p>";
     const std::string axis = SvgOpen(kAxisHeight, "", "time axis") + TickLabels(ticks, C, 18) + "</svg>";
     s += axis;
     // The grid is the same for every lane.
     std::string grid = TickGrid(ticks, C, kLaneTop, kLaneBottom);
     grid += HorizontalLines("zero", {LaneY(0)});
-    grid += HorizontalLines("grid", {LaneY(-24), LaneY(-48)});
+    grid += HorizontalLines("grid", {LaneY(-12), LaneY(-24), LaneY(-48)});
     grid += Text(kLeft - 8, LaneY(0) + 6, "0", "end");
-    grid += Text(kLeft - 8, LaneY(-48) + 6, "-48", "end");
+    grid += Text(kLeft - 8, LaneY(-24) + 6, "-24", "end");
     for (const HtmlLane& lane : f.lanes) {
         s += !lane.played ? "<div class=\"lane off\">" : "<div class=\"lane\">";
         s += "<div class=\"name\">" + EscapeText(lane.label);
@@ -425,6 +438,10 @@ std::string HtmlReportPage(const HtmlFigures& f) {
     s += Meters(f) + "\n";
     s += "<p class=\"legend\">Written by varnel.</p></body></html>\n";
     return s;
+}
+
+std::string HtmlReportFileName(const std::string& dirPrefix, const std::string& name) {
+    return dirPrefix + "report_" + name + ".html";
 }
 
 }  // namespace varnel

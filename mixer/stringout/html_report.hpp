@@ -19,4 +19,8 @@ constexpr double kHtmlPlotWidth = 1600.0;
 
 std::string HtmlReportPage(const HtmlFigures& f);
 
+// "report_<name>.html" behind a directory prefix, named as the other reports
+// are (see StatsFileName).
+std::string HtmlReportFileName(const std::string& dirPrefix, const std::string& name);
+
 }  // namespace varnel

@@ -21,7 +21,7 @@ constexpr std::string_view kPreferenceKeywords[] = {
     "oname",   "sfields", "pre",      "start",  "length", "xfields", "head",  "tail",
     "xin",     "xout",   "v=percent", "tempo",  "launch", "mono",   "dbps",   "dither",
     "outbits", "offset", "tfields",   "pan",    "tap",    "seed",   "threads", "lufs",
-    "tpmax",
+    "tpmax", "html",
 };
 
 template <size_t N>

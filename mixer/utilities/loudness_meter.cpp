@@ -514,4 +514,11 @@ LoudnessFigures LoudnessResult(const LoudnessState& m) {
     return r;
 }
 
+double LoudnessOfLast(const LoudnessState& m, int64_t last, int count) {
+    if (count <= 0 || last + 1 < count || last >= int64_t(m.subSums.size()))
+        return std::numeric_limits<double>::quiet_NaN();
+    const double ms = MeanOfLast(m, last, count);
+    return ms > 0.0 ? Loudness(ms) : -std::numeric_limits<double>::infinity();
+}
+
 }  // namespace varnel

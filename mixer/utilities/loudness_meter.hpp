@@ -94,4 +94,10 @@ struct LoudnessFigures {
 // Needs, for a moment, 8 bytes per 3 s value on top of the state.
 LoudnessFigures LoudnessResult(const LoudnessState& m);
 
+// The loudness (LUFS) of the `count` finished sub-blocks that end with
+// sub-block `last` (the momentary loudness with 4, the short-term loudness
+// with 30): NaN when fewer than `count` end there, -infinity for silence.
+// Sub-block j ends (j + 1) x rate / 10 frames after the meter started.
+double LoudnessOfLast(const LoudnessState& m, int64_t last, int count);
+
 }  // namespace varnel

@@ -147,13 +147,14 @@ TEST(HtmlReport, PageShowsLanesMarksAndMeters) {
     // The seed and the target show when the run has them.
     f.hasDitherSeed = true;
     f.ditherSeed = 4242;
-    f.hasTarget = true;
-    f.targetLufs = -16.0;
+    f.target.set = true;
+    f.target.target = -16.0;
+    f.target.gainDb = 2.345;
     testsupport::WriteFile(path, HtmlReportPage(f));
     facts.clear();
     for (const auto& m : testsupport::SummaryLines(testsupport::SummariseHtml(path), "fact")) facts[m[0]] = m[1];
     EXPECT_EQ(facts["Dither seed"], "4242");
-    EXPECT_EQ(facts["Loudness target"], "-16.0 LUFS");
+    EXPECT_EQ(facts["Loudness target"], "-16.0 LUFS, gain applied +2.35 dB");
 }
 
 // Nothing in the page reaches outside it, and a three-hour mix of 127 tracks
