@@ -304,7 +304,7 @@ int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate, const MixWin
         h.rate = rate;
         h.window = window;
         h.songLength = r.script.songLength;
-        h.hasDitherSeed = true;
+        h.hasDitherSeed = r.prefs.dither != 0;  // without dither the seed plays no part
         h.ditherSeed = r.ditherSeed;
         h.date = std::time(nullptr);
         h.loudness = rep.loudness;

@@ -25,8 +25,20 @@ std::string Steady(const std::string& text) {
 
 namespace {
 
+bool IsHtmlReport(const std::string& name) {
+    const size_t slash = name.rfind('/');
+    return name.compare(slash == std::string::npos ? 0 : slash + 1, 7, "report_") == 0 &&
+           name.size() > 5 && name.compare(name.size() - 5, 5, ".html") == 0;
+}
+
+// An HTML report without the date it was made.
+std::string WithoutDate(const std::string& page) {
+    static const std::regex date("<tr><th>Date</th><td>[^<]*</td></tr>");
+    return std::regex_replace(page, date, "");
+}
+
 // Every regular file under the session directory but the preferences, with
-// the statistics files made steady.
+// the statistics files and the HTML reports made steady.
 std::map<std::string, std::string> Snapshot(const std::string& dir) {
     std::map<std::string, std::string> files;
     std::error_code ec;
@@ -37,7 +49,7 @@ std::map<std::string, std::string> Snapshot(const std::string& dir) {
         const std::string body = ReadFile(e.path().string());
         files[name] = name.rfind("stats_", 0) == 0 || name.find("/stats_") != std::string::npos
                           ? Steady(body)
-                          : body;
+                          : IsHtmlReport(name) ? WithoutDate(body) : body;
     }
     return files;
 }
