@@ -1,13 +1,13 @@
 // Writes the standard benchmark workload: 16 stereo 24-bit 48 kHz tracks of
 // tones and noise peaking near -12 dBFS, and one session directory per mix
 // variant (level only, scripted ramps, full effect chains, the level-only mix
-// at a loudness target), plus the remix arguments that give a general-purpose
+// at a loudness target, the level-only mix with its HTML report), plus the remix arguments that give a general-purpose
 // tool the same level-only mix.
 //
 //   make_workload <dir> <seconds>
 //
 // Creates <dir>/audio<seconds>/t01.wav .. t16.wav (kept when already there
-// with the right size) and <dir>/{level,script,effects,target}<seconds>/ with
+// with the right size) and <dir>/{level,script,effects,target,html}<seconds>/ with
 // tracks.txt, faders.txt and prefs.txt, the level and effects sessions again
 // with "threads 0" as <dir>/{level,effects}_t0_<seconds>/; writes
 // <dir>/remix<seconds>.txt.
@@ -226,6 +226,9 @@ int main(int argc, char** argv) {
     const std::string targetPrefs =
         "Benchmark preferences.\nbegin\nverbo\t1\npre\toff\noutbits\t24\ndither\t1\nlufs\t-16\n"
         "tpmax\t-1\nend\n";
+    // The level-only mix with the HTML report on.
+    const std::string htmlPrefs =
+        "Benchmark preferences.\nbegin\nverbo\t1\npre\toff\noutbits\t24\ndither\t1\nhtml\ton\nend\n";
     struct Variant {
         const char* name;
         std::string body;
@@ -241,6 +244,7 @@ int main(int argc, char** argv) {
         {"level_t0_", LevelsAndPans(m), threadedPrefs},
         {"effects_t0_", LevelsAndPans(m) + fx, threadedPrefs},
         {"target", LevelsAndPans(m), targetPrefs},
+        {"html", LevelsAndPans(m), htmlPrefs},
     };
     for (const Variant& v : variants) {
         const fs::path s = dir / (std::string(v.name) + tag);

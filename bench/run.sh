@@ -68,7 +68,7 @@ for secs in "${LENGTHS[@]}"; do
     timed "$res/write" "$BENCH_DIR" sh -c "head -c $out_bytes /dev/zero > floor.wav"
     # shellcheck disable=SC2086
     timed "$res/sox" "$BENCH_DIR" sox -M "${inputs[@]}" -b 24 sox_mix.wav remix -m $remix
-    for v in level script effects target; do
+    for v in level script effects target html; do
       timed "$res/$v" "$BENCH_DIR/$v$secs" "$VARNEL"
     done
   done
@@ -79,6 +79,7 @@ for secs in "${LENGTHS[@]}"; do
   summary "varnel level+pan+ramps" "$res/script" "$secs"
   summary "varnel full effect chain" "$res/effects" "$secs"
   summary "varnel level, lufs target" "$res/target" "$secs"
+  summary "varnel level, html report" "$res/html" "$secs"
   python3 - "$res" <<'PY'
 import sys, statistics
 res = sys.argv[1]
@@ -92,13 +93,15 @@ for name, f in (("wall", wall), ("cpu", cpu)):
     print(f"{name:<4} ratio effects/level-only      {fx / lev:5.3f}  (whole mix with the chain)")
     print(f"{name:<4} ratio chain's own cost/level  {(fx - lev) / lev:5.3f}  (target <= 3)")
     print(f"{name:<4} ratio lufs target/level-only  {f('target') / lev:5.3f}  (target <= 2.2)")
+    print(f"{name:<4} ratio html report/level-only  {f('html') / lev:5.3f}  (target <= 1.05)")
 # The same ratio round by round: the level-only and effects runs of a round
 # follow each other within seconds, so a slow spell of a shared machine tends
 # to hit both; the spread shows how far the medians above can be trusted.
 for name, key in (("wall", lambda r: int(r[0]) / 1e6), ("cpu", lambda r: float(r[2]) + float(r[3]))):
-    per = [key(f) / key(l) for l, f in zip(rows("level"), rows("effects"))]
-    print(f"{name:<4} effects/level-only by round   median {statistics.median(per):5.3f}"
-          f"  range {min(per):5.3f} to {max(per):5.3f}")
+    for v in ("effects", "html"):
+        per = [key(f) / key(l) for l, f in zip(rows("level"), rows(v))]
+        print(f"{name:<4} {v}/level-only by round {' ' * (9 - len(v))}median {statistics.median(per):5.3f}"
+              f"  range {min(per):5.3f} to {max(per):5.3f}")
 PY
   rm -f "$BENCH_DIR/floor.wav" "$BENCH_DIR/sox_mix.wav"
 done

@@ -322,12 +322,15 @@ double LaneY(double dB) {
 std::string LaneLine(const HtmlLane& lane, int C) {
     std::vector<PlotPoint> pts;
     pts.reserve(size_t(C) + 1);
+    double ya = LaneY(double(lane.edgedB[0]));
     for (int c = 0; c < C; ++c) {
         const double a = double(lane.edgedB[size_t(c)]), b = double(lane.edgedB[size_t(c) + 1]);
         const double lo = double(lane.lowdB[size_t(c)]), hi = double(lane.highdB[size_t(c)]);
-        pts.push_back({X(c, C), LaneY(a)});
-        const bool higher = LaneY(hi) < LaneY(std::max(a, b)) - 0.05;
-        const bool lower = LaneY(lo) > LaneY(std::min(a, b)) + 0.05;
+        const double yb = b == a ? ya : LaneY(b);
+        pts.push_back({X(c, C), ya});
+        // Higher in decibels is further up; only a visible step counts.
+        const bool higher = hi > std::max(a, b) && LaneY(hi) < std::min(ya, yb) - 0.05;
+        const bool lower = lo < std::min(a, b) && LaneY(lo) > std::max(ya, yb) + 0.05;
         // Visit the extreme nearer the start's side first.
         if (higher && lower && a >= b) {
             pts.push_back({X(c + 0.5, C), LaneY(hi)});
@@ -340,8 +343,9 @@ std::string LaneLine(const HtmlLane& lane, int C) {
         } else if (lower) {
             pts.push_back({X(c + 0.5, C), LaneY(lo)});
         }
+        ya = yb;
     }
-    pts.push_back({X(C, C), LaneY(double(lane.edgedB[size_t(C)]))});
+    pts.push_back({X(C, C), ya});
     // Whole units are finer than a screen's pixels here.
     return LinePath(pts, 0, kLaneTolerance);
 }

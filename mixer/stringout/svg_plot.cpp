@@ -130,15 +130,26 @@ std::string EscapeText(std::string_view text) {
 std::string LinePath(const std::vector<PlotPoint>& points, int decimals, double tolerance) {
     // Points within the tolerance of a straight stretch go first (at most
     // kReach points are looked back over, which bounds the work).
+    // Level stretches (the usual lane) are thinned first, exactly and
+    // cheaply: a point between two of the same height, on the way from one
+    // to the other, adds nothing.
     constexpr size_t kReach = 64;
-    std::vector<PlotPoint> bent;
+    std::vector<PlotPoint> level, bent;
     if (tolerance > 0.0 && points.size() > 2) {
+        level.reserve(points.size());
+        for (size_t i = 0; i < points.size(); ++i) {
+            const bool inner = i > 0 && i + 1 < points.size();
+            if (inner && points[i - 1].y == points[i].y && points[i + 1].y == points[i].y &&
+                points[i - 1].x <= points[i].x && points[i].x <= points[i + 1].x)
+                continue;
+            level.push_back(points[i]);
+        }
         size_t a = 0;
-        bent.push_back(points[0]);
-        while (a + 1 < points.size()) {
+        bent.push_back(level[0]);
+        while (a + 1 < level.size()) {
             size_t e = a + 1;
-            while (e + 1 < points.size() && e + 1 - a <= kReach && Straight(points, a, e + 1, tolerance)) ++e;
-            bent.push_back(points[e]);
+            while (e + 1 < level.size() && e + 1 - a <= kReach && Straight(level, a, e + 1, tolerance)) ++e;
+            bent.push_back(level[e]);
             a = e;
         }
     }

@@ -23,6 +23,8 @@ struct LevelWalker {
     int stride;
     int k = 0;  // as InterpretLevel counts it
     FaderState st{};
+    int32_t lastLevel = -1;  // the last level turned into decibels, and its value
+    double lastdB = 0.0;
 
     double dBAt(int64_t s) {
         const int64_t t = s + 1;
@@ -32,7 +34,11 @@ struct LevelWalker {
             while (k < count && int64_t(time[at(k)]) < t) ++k;
         }
         PlaceInTable(st, level, time, ramp, shape, k, t, fader, stride);
-        return LevelTodB(st.applied);
+        if (st.applied != lastLevel) {
+            lastLevel = st.applied;
+            lastdB = LevelTodB(st.applied);
+        }
+        return lastdB;
     }
 };
 
