@@ -355,3 +355,22 @@ TEST(LoudnessTargetRun, CeilingAloneChangesNothing) {
               std::string::npos)
         << r.output;
 }
+
+// Values out of range are warnings of the preferences file: named with the
+// file and line, listed by --check, and fatal under --strict.
+TEST(LoudnessTargetRun, OutOfRangeValuesAreWarnings) {
+    const std::string warnings =
+        "Warning: prefs.txt:4: the loudness target \"0.5\" is not a number from -70 to 0 LUFS; the "
+        "line is ignored.\n"
+        "Warning: prefs.txt:5: the true-peak ceiling \"-21\" is not a number from -20 to 0 dBTP; the "
+        "line is ignored.\n";
+    for (const char* option : {"--check", "--strict"}) {
+        Session s;
+        s.AddPcm("song.wav", 2, 24, Programme(1));
+        s.prefs = "begin\nverbo\t1\ndither\t0\nlufs\t0.5\ntpmax\t-21\nend\n";
+        const auto r = s.Run({option});
+        EXPECT_EQ(r.status, std::string(option) == "--strict" ? 2 : 0) << r.output;
+        EXPECT_NE(r.output.find(warnings), std::string::npos) << r.output;
+        EXPECT_EQ(r.output.find("Loudness target"), std::string::npos) << r.output;
+    }
+}
