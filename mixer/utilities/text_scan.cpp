@@ -18,7 +18,10 @@ std::string ContentAfterBegin(const std::string& whole) {
 void IndexLines(TextFile& f) {
     f.newlines.clear();
     f.fields.clear();
+    f.indexedSize = size_t(-1);
     const std::string& c = f.content;
+    // Offsets are 32-bit; a larger text (never a real one) is read unindexed.
+    if (c.size() >= size_t(UINT32_MAX)) return;
     const uint32_t n = uint32_t(c.size());
     uint32_t start = 0;
     for (uint32_t i = 0; i <= n; ++i) {
