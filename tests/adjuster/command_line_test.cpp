@@ -3,6 +3,8 @@
 // in their order, a save, what changed, status 0 or 2 on any refusal).
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "support/test_support.hpp"
 
 using testsupport::FileExists;
@@ -13,29 +15,6 @@ using testsupport::WriteFile;
 
 namespace {
 
-const char* kUsage =
-    "Usage: ostrand [options] [fader file [time fields]]\n"
-    "\n"
-    "Without options, loads a fader file (default faders.txt) and offers a menu\n"
-    "to nudge or scale its times, adjust its volumes, change the number of time\n"
-    "fields (1, 2 or 3; default 3) or the ordering, and print or save it.\n"
-    "\n"
-    "With any of these options, applies them in this order, saves, prints what\n"
-    "it changed and exits (status 0, or 2 when anything is refused):\n"
-    "  --nudge SECONDS        add SECONDS to every time\n"
-    "  --scale FACTOR         multiply every time and ramp by FACTOR (0.001 to 1000)\n"
-    "  --gain DB              add DB to every level (channels, submixes, VCAs, master)\n"
-    "  --channel-gain DB      add DB to the levels of the channel faders only\n"
-    "  --fields N             the t lines have N time fields (1, 2 or 3)\n"
-    "  --order time|channel   write the entries ordered by time (default) or channel\n"
-    "  -o OUT                 save as OUT (default: over the fader file, the old one\n"
-    "                         kept as <file>.bak)\n"
-    "\n"
-    "  -h, --help   print this help and exit\n"
-    "  --version    print the version line and exit\n"
-    "\n"
-    "The dialogue is described in docs/ostrand.md.\n";
-
 // Channels 3 and 1 (with a ramp) and VCA 1 at 1.5 s, the master at 62.5 s.
 const char* kFaders =
     "begin\nsong\n\nt\t0\t1\t500\nv\t3\t-6\nv\t1\t-3\nrmp\t2\nvca\t1\t0\n"
@@ -44,22 +23,33 @@ const char* kFaders =
 }  // namespace
 
 TEST(OstrandCommandLine, InfoOptionsPrintAndExitZero) {
+    TempDir dir;
+    const std::string usage = RunProgram(OSTRAND_BIN, {"--help"}, dir.path(), "x\n").output;
+    EXPECT_EQ(usage.rfind("Usage: ostrand [options] [fader file [time fields]]\n", 0), 0u);
     const struct {
         std::vector<std::string> args;
         std::string output;
     } cases[] = {
-        {{"--help"}, kUsage},
-        {{"-h"}, kUsage},
+        {{"-h"}, usage},
         {{"--version"}, "Ostrand 1.0\n"},
-        {{"faders.txt", "--help"}, kUsage},
+        {{"faders.txt", "--help"}, usage},
         {{"--nudge", "2", "--version", "--help"}, "Ostrand 1.0\n"},
     };
     for (const auto& c : cases) {
-        TempDir dir;
         auto r = RunProgram(OSTRAND_BIN, c.args, dir.path(), "x\n");
         EXPECT_EQ(r.status, 0) << c.args.back();
         EXPECT_EQ(r.output, c.output) << c.args.back();
     }
+    // Every option the usage names is one the program takes (an unknown one
+    // would be loaded as a file), and the page it points to exists.
+    std::smatch m;
+    for (std::string rest = usage; std::regex_search(rest, m, std::regex(" (--?[a-z-]+)")); rest = m.suffix()) {
+        auto r = RunProgram(OSTRAND_BIN, {m[1].str()}, dir.path(), "x\n");
+        EXPECT_NE(r.status, 1) << m[1] << r.output;
+    }
+    ASSERT_TRUE(std::regex_search(usage, m, std::regex("(docs/[a-z]+\\.md)")));
+    EXPECT_TRUE(FileExists(std::string(VARNEL_SOURCE_DIR) + "/" + m[1].str()));
+    EXPECT_FALSE(FileExists(dir.file("faders.txt")));
 }
 
 TEST(OstrandCommandLine, OtherNamesStillLoadAsFiles) {

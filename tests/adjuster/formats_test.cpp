@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "adjuster/formats.hpp"
 #include "adjuster/number_text.hpp"
@@ -175,22 +177,65 @@ TEST(Formats, TimeLinesKeepWhatTheLayoutWouldChange) {
               "end\n");
 }
 
-TEST(Formats, ReadBackGivesTheSameEntries) {
+// Every entry differs from the others in its fader and in each value it
+// carries, so a swapped field or a dropped entry shows: after each edit the
+// entries hold what the edit makes of them, and so does each layout read back.
+TEST(Formats, EachEditAndLayoutKeepsEveryField) {
     const char* source =
-        "begin\nt\t1\t2\t500\nv\t4\t-3.25\nrmp\t0.75\nv\tG\t2\t-1\nvca\t3\t-"
-        "2\nt\t0\t0\t0\nv\tM\t0\n";
-    for (int fields = 1; fields <= 3; ++fields) {
+        "begin\nv\t127\t-7.5\n"
+        "t\t0\t1\t250\nv\t4\t-3.25\nofs\t0.125\nrmp\t0.75\nv\tG\t8\t-1.5\nrmp\t1.25\np\t6\t-30\n"
+        "t\t0\t2\t500\nvca\t8\t-2\nofs\t0.375\nrmp\t2.5\nv\tM\t1\npol\t5\t-1\n"
+        "t\t1\t3\t750\nv\t1\t-9\nofs\t0.625\n";
+    struct Edit {
+        const char* name;
+        EditOutcome (*edit)(FaderModel&, double);
+        double amount;
+    };
+    const Edit edits[] = {{"none", nullptr, 0.0},
+                          {"nudge", MoveTimes, 1.5},
+                          {"scale", ScaleTimes, 2.5},
+                          {"gain", AdjustVolumes, -1.25},
+                          {"channel gain", AdjustChannelVolumes, 2.75}};
+    const auto original = Parse(source, 3);
+    for (const Edit& e : edits) {
         auto m = Parse(source, 3);
-        for (const std::string& text : {ByTimes(*m, fields), ByChannels(*m, fields)}) {
-            auto again = Parse(text, fields);
-            for (int slot = 0; slot < kSlotCount; ++slot) {
-                ASSERT_EQ(again->rows[slot].size(), m->rows[slot].size()) << slot;
-                for (std::size_t i = 0; i < m->rows[slot].size(); ++i) {
-                    EXPECT_EQ(again->rows[slot][i].time, m->rows[slot][i].time);
-                    EXPECT_EQ(again->rows[slot][i].level, m->rows[slot][i].level);
-                    EXPECT_EQ(again->rows[slot][i].ramp, m->rows[slot][i].ramp);
-                }
+        if (e.edit) {
+            ASSERT_FALSE(e.edit(*m, e.amount).refused) << e.name;
+        }
+        // What the edit makes of each entry of the original.
+        std::vector<std::pair<int, Entry>> expected;
+        for (int slot = 0; slot < kSlotCount; ++slot)
+            for (Entry entry : original->rows[slot]) {
+                const std::string name = e.name;
+                const bool level = IsLevelEntry(entry);
+                if (name == "nudge") entry.time += e.amount;
+                if (name == "scale")
+                    entry.time *= e.amount, entry.ramp *= e.amount, entry.offset *= e.amount;
+                if (name == "gain" && level) entry.level += e.amount;
+                if (name == "channel gain" && level && slot >= 1 && slot <= 127)
+                    entry.level += e.amount;
+                expected.push_back({slot, entry});
             }
+        auto same = [&](const FaderModel& got, const std::string& how) {
+            std::size_t k = 0;
+            for (int slot = 0; slot < kSlotCount; ++slot)
+                for (const Entry& entry : got.rows[slot]) {
+                    ASSERT_LT(k, expected.size()) << how;
+                    const auto& [wantSlot, want] = expected[k++];
+                    EXPECT_EQ(slot, wantSlot) << how;
+                    EXPECT_EQ(entry.kind, want.kind) << how << " slot " << slot;
+                    EXPECT_NEAR(entry.time, want.time, 1e-4) << how << " slot " << slot;
+                    EXPECT_NEAR(entry.level, want.level, 1e-9) << how << " slot " << slot;
+                    EXPECT_NEAR(entry.ramp, want.ramp, 1e-9) << how << " slot " << slot;
+                    EXPECT_NEAR(entry.offset, want.offset, 1e-9) << how << " slot " << slot;
+                }
+            EXPECT_EQ(k, expected.size()) << how;
+        };
+        same(*m, e.name);
+        for (int fields = 1; fields <= 3; ++fields) {
+            const std::string how = std::string(e.name) + ", fields " + std::to_string(fields);
+            same(*Parse(ByTimes(*m, fields), fields), how + " by times");
+            same(*Parse(ByChannels(*m, fields), fields), how + " by channels");
         }
     }
 }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "mixer/effects/peak_compressor.hpp"
@@ -94,15 +95,16 @@ TEST(RmsCompressor, BlocksJoinSeamlessly) {
 }
 
 TEST(RmsCompressor, FirstFrameReadsItsOwnMagnitude) {
+    // A level equal to the threshold does not trigger.
     auto st = std::make_unique<RmsCompState>();
     int state = kCompIdle, first = 0;
-    double l = 300.0, r = -700.0;
+    double l = 1000.0, r = -700.0;
     RMSCOMPRESSOR(*st, 0, state, 1, &l, &r, 10, 100, 2.0, 1000, first);
     EXPECT_EQ(first, 1);
-    EXPECT_EQ(st->rmsL[0], 300.0f);
+    EXPECT_EQ(st->rmsL[0], 1000.0f);
     EXPECT_EQ(st->rmsR[0], 700.0f);
     EXPECT_EQ(state, kCompIdle);
-    EXPECT_EQ(l, 300.0);
+    EXPECT_EQ(l, 1000.0);
 }
 
 TEST(RmsCompressor, SinglePointAttackGoesStraightToHold) {
@@ -194,6 +196,25 @@ TEST(PeakCompressor, AttackHoldReleaseTimeline) {
     CheckTimeline(in, 32, [&](int& state, double* l, double* r) {
         PEAKCOMPRESSOR(*st, 40, state, 1, l, r, 4, 10, 4.0, 1000);
     });
+}
+
+// The sides are linked, and swapping them swaps the result. The right side
+// here has half-cycles of its own length, stays loud after the left (so it
+// alone holds the gain down) and turns loud again during the release.
+TEST(PeakCompressor, SidesAreLinkedAndInterchangeable) {
+    const std::vector<double> a = Burst(200, 8, 32, 64, 100.0, 2000.0);
+    std::vector<double> b = Burst(200, 6, 40, 70, 300.0, 1500.0);
+    for (int i = 100; i < 106; ++i) b[i] = b[i] > 0 ? 1500.0 : -1500.0;
+    auto run = [](std::vector<double> l, std::vector<double> r) {
+        auto st = std::make_unique<PeakCompState>();
+        int state = kCompIdle;
+        PEAKCOMPRESSOR(*st, 1, state, 200, l.data(), r.data(), 4, 10, 4.0, 1000);
+        return std::pair{l, r};
+    };
+    const auto ab = run(a, b), ba = run(b, a);
+    EXPECT_EQ(ab.first, ba.second);
+    EXPECT_EQ(ab.second, ba.first);
+    EXPECT_NE(ab.first, run(a, a).first);
 }
 
 TEST(PeakCompressor, BlocksJoinSeamlessly) {

@@ -135,6 +135,7 @@ TEST(OutputSwitches, ValuesAndRanges) {
         {"begin\nmono\t3\nend\n", 1, 1, 3, 24, true, 0.5},
         {"begin\nmono\t-20\nend\n", 1, 1, 3, 24, true, 0.5},
         {"begin\nmono\t-3\nend\n", 1, 1, 3, 24, true, 0.70794578438413791},
+        {"begin\nmono\t0\nend\n", 1, 1, 3, 24, true, 1.0},  // the highest gain
         {"begin\ndither\t8\nend\n", 8, 128, 257, 24, false, 1.0},
     };
     for (const auto& c : cases) {

@@ -27,8 +27,8 @@ struct Tables {
     }
 };
 
-// Three channels (the second without a file), the room reverb over full
-// scale, submix 2, and everything clipping.
+// Three channels (the second without a file), the room reverb's left send
+// over full scale, submix 2, and everything clipping.
 ReportInputs SmallMix(Tables& t) {
     ReportInputs in;
     in.peakOutL = 8388608.0;
@@ -37,11 +37,14 @@ ReportInputs SmallMix(Tables& t) {
     in.peakOutPosR = 66150;
     in.rmsSumL = 4194304.0f;
     in.rmsCountL = 1.0f;
+    in.rmsSumR = 1048576.0f;
+    in.rmsCountR = 4.0f;
     in.rate = 44100;
     in.trackNames = {"vox.take2.wav", "", "gtr.wav"};
     t.peakL[1] = 2147483648.0;
     t.peakR[1] = 1073741824.0;
-    t.peakL[137] = t.peakR[137] = 4294967296.0;
+    t.peakL[137] = 4294967296.0;
+    t.peakR[137] = 1073741824.0;
     t.peakL[129] = t.peakR[129] = 214748364.8;
     t.hasFile[1] = t.hasFile[3] = 1;
     t.busActive[0] = t.busActive[2] = 1;
@@ -61,9 +64,9 @@ const char* const kSmallBody =
     "Ch 1\tL  0.00\tR  -6.02\tvox\n"
     "\n"
     "Ch 3\tL  -144.00\tR  -144.00\tgtr\n"
-    "\nRev\tL  6.02\tR  6.02\t(send)Reverb Over!"
+    "\nRev\tL  6.02\tR  -6.02\t(send)Reverb Over!"
     "\nSub 2\tL  -20.00\tR  -20.00\n"
-    "\nRMS\tL  -6.02\tR  -144.00\t(average)\n"
+    "\nRMS\tL  -6.02\tR  -30.10\t(average)\n"
     "\nPeak Out L = 0.00 dB at 1 min : 0.000 sec\n"
     "Peak Out R = -20.00 dB at 0 min : 1.500 sec\n"
     "Channel 3 is clipping after effects processing!\n"

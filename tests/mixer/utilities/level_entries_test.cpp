@@ -9,8 +9,9 @@ using scripttest::Script;
 
 TEST(LevelLines, DecibelAndPercentClamps) {
     Script s;
-    ASSERT_EQ(s.Run("\nt\t0\t0\t0\nv\t1\t15\nv\t2\t-200\nv\tM\t-6\nv\tG\t2\t0\nv\t0\t0\n"), 0);
+    ASSERT_EQ(s.Run("\nt\t0\t0\t0\nv\t1\t15\nv\t2\t-200\nv\tM\t-6\nv\tG\t2\t0\nv\t0\t0\nv\t3\t12.02\n"), 0);
     EXPECT_EQ(s.level(1, 0), 535562158);  // 12.02 dB
+    EXPECT_EQ(s.level(3, 0), 535562158);  // the highest level, not warned about
     EXPECT_EQ(s.level(2, 0), Level(-144.0));
     EXPECT_EQ(s.level(0, 0), Level(-6.0));
     EXPECT_EQ(s.level(129, 0), 134217728);
@@ -30,35 +31,49 @@ TEST(LevelLines, DecibelAndPercentClamps) {
               ">> Warning: fader 3 (entry 1) set below 0 percent\n");
 }
 
-TEST(LevelLines, DesignatorsOutOfRange) {
-    Script s;
-    ASSERT_EQ(s.Run("\nt\t0\t0\t0\nv\t200\t0\nv\tG\t9\t0\n"), 0);
-    EXPECT_EQ(s.faders->count[135], 2);
-    EXPECT_EQ(s.output, ">>Channel number out of range or not specified!\n"
-                        ">>Channel number out of range or not specified!\n");
+TEST(LevelLines, DesignatorsAndTheirRange) {
+    struct Case {
+        const char* designator;
+        int slot;
+        bool refused;  // reported, and the entry lands on the last slot
+    };
+    const Case cases[] = {{"127", 127, false}, {"128", 128, false}, {"G\t8", 135, false},
+                          {"135", 135, false}, {"136", 135, true},  {"G\t9", 135, true},
+                          {"-1", 135, true},   {"M", 0, false},     {"0", 0, false}};
+    for (const Case& c : cases) {
+        Script s;
+        ASSERT_EQ(s.Run(std::string("\nt\t0\t0\t0\nv\t") + c.designator + "\t-6\n"), 0);
+        EXPECT_EQ(s.faders->count[size_t(c.slot)], 1) << c.designator;
+        EXPECT_EQ(s.level(c.slot, 0), Level(-6.0)) << c.designator;
+        EXPECT_EQ(s.output, c.refused ? ">>Channel number out of range or not specified!\n" : "")
+            << c.designator;
+    }
 }
 
 TEST(RampLines, ChecksAndOffsets) {
     Script s;
     s.ctx.songLength = 48000 * 30;
-    ASSERT_EQ(s.Run("\nt\t0\t0\t0\nv\t1\t0\nrmp\t1\n"
-                    "t\t0\t10\t0\nv\t1\t-6\nofs\t-0.5\nrmp\t2\nshape\t0.1\nshape\t2\n"
-                    "t\t0\t29\t0\nv\t1\t0\nrmp\t2\nshape\t9\n"
-                    "vca\t3\t0\nt\t0\t29\t500\nvca\t3\t-6\nrmp\t2\n"),
+    ASSERT_EQ(s.Run("\nt\t0\t0\t0\nv\t1\t0\nrmp\t1\nv\t2\t0\nv\t2\t-6\nrmp\t1\n"
+                    "t\t0\t10\t0\nv\t1\t-6\nofs\t-0.5\nrmp\t2\nshape\t2\nshape\t0.1\n"
+                    "t\t0\t29\t0\nv\t1\t0\nrmp\t2\nshape\t0.125\nshape\t9\n"
+                    "vca\t8\t0\nt\t0\t29\t500\nvca\t8\t-6\nrmp\t2\n"),
               0);
     EXPECT_EQ(s.ramp(1, 0), 0);
     EXPECT_EQ(s.time(1, 1), 456000);           // moved to 9.5 s
     EXPECT_EQ(s.ramp(1, 1), 96000);
     EXPECT_EQ(s.shape(1, 1), 2.0f);
     EXPECT_EQ(s.ramp(1, 2), 48000);            // cut to the song's end
-    EXPECT_EQ(s.shape(1, 2), 1.0f);
-    EXPECT_EQ(s.vcas->count[3], 2);
-    EXPECT_EQ(s.vcas->ramp[1 * 9 + 3], 24000);
+    EXPECT_EQ(s.shape(1, 2), 0.125f);           // the lowest shape; 0.1 and 9 are ignored
+    EXPECT_EQ(s.vcas->count[8], 2);
+    EXPECT_EQ(s.vcas->ramp[1 * 9 + 8], 24000);
+    // A ramp at time 0 is refused, whichever entry it follows.
     EXPECT_EQ(s.output,
               "Error:  A ramp was found under an initial volume entry (channel 1).\n"
               "This is for initial volume only.\n"
+              "Error:  A ramp was found under an initial volume entry (channel 2).\n"
+              "This is for initial volume only.\n"
               "Adjusted volume ramp that exceeded song length (channel 1)\n"
-              "Adjusted vca ramp that exceeded song length (channel 3)\n");
+              "Adjusted vca ramp that exceeded song length (channel 8)\n");
 }
 
 TEST(RampLines, AutomaticRampsAndLimiting) {
@@ -68,11 +83,11 @@ TEST(RampLines, AutomaticRampsAndLimiting) {
         int32_t expected;
     } cases[] = {{0.0f, int32_t(span * 250.0)}, {6.0f, int32_t(span * 8000.0)}};
     for (const Case& c : cases) {
-        Script s;
+        Script s;  // on channel 4, the last track
         s.ctx.dbps = c.dbps;
-        ASSERT_EQ(s.Run("\nt\t0\t10\t0\nv\t1\t0\nt\t0\t20\t0\nv\t1\t-6\n"), 0);
-        EXPECT_EQ(s.ramp(1, 0), 0);  // the first entry never ramps
-        EXPECT_EQ(s.ramp(1, 1), c.expected);
+        ASSERT_EQ(s.Run("\nt\t0\t10\t0\nv\t4\t0\nt\t0\t20\t0\nv\t4\t-6\n"), 0);
+        EXPECT_EQ(s.ramp(4, 0), 0);  // the first entry never ramps
+        EXPECT_EQ(s.ramp(4, 1), c.expected);
     }
     EXPECT_EQ(int32_t(span * 250.0), 1500);
 
@@ -100,8 +115,8 @@ TEST(RampLines, OutOfOrderEntriesAreSorted) {
 TEST(StaticLines, TrimsScaleMasterTrimAndEffectGain) {
     Script s;
     ASSERT_EQ(s.Run("\nt\t0\t0\t0\nv\t1\t0\nv\t2\t0\nv\t3\t0\nv\tM\t0\n"
-                    "trim\t1\t30\ntrim\t1\t6\ntrim\tM\t-6\n"
-                    "scale\t9\nscale\t0.5\nscale\t-1\nmtrim\t30\nmtrim\t-6\n"
+                    "trim\t1\t30\ntrim\t1\t6\ntrim\tM\t-6\ntrim\t3\t24\ntrim\t3\t0\n"
+                    "scale\t9\nscale\t8\nscale\t0.5\nscale\t-1\nmtrim\t30\nmtrim\t-6\n"
                     "fxg\tM\t6\nfxg\t2\t30\n"),
               0);
     const double trim6 = std::pow(10.0, 0.3), half = 0.5, m6 = std::pow(10.0, -0.3);
@@ -137,6 +152,7 @@ TEST(StaticLines, PolarityPanChecksAndLevelCheck) {
 
 TEST(PanGains, LawsBalanceAndDelayPan) {
     const float c3 = float(std::pow(10.0, -3.0 / 20.0));
+    const float c602 = float(std::pow(10.0, double(-6.02f) / 20.0));
     struct Case {
         const char* prefs;
         int channels;
@@ -152,6 +168,7 @@ TEST(PanGains, LawsBalanceAndDelayPan) {
         {"", 1, -50, 0, float(double(c3) * std::pow(10.0, 1.5 / 20.0)), c3 * 50.0f / 100.0f},
         {"pan\t6\n", 1, 0, 0, float(std::pow(10.0, -6.0 / 20.0)), float(std::pow(10.0, -6.0 / 20.0))},
         {"pan\t7\npan\t6\n", 1, 0, 0, c3, c3},  // out of range: 3 dB; only the first line counts
+        {"pan\t6.02\n", 1, 0, 0, c602, c602},     // the highest law
         {"pan\t0\n", 1, 40, 0, 1.0f, 1.0f},
         {"", 1, 40, -30, 1.0f, 1.0f},
     };

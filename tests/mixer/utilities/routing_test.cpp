@@ -45,25 +45,27 @@ TEST(Routing, SubmixesMutesSolosAndFeederMutes) {
     EXPECT_EQ(muted.Active(), (std::array<int, 5>{0, 0, 0, 1, 1}));
     EXPECT_FALSE(muted.r.nineBuses);
 
-    RoutingRun solo("\nsub\t2\t3\nsubso\t2\n");
+    RoutingRun solo("\nsub\t8\t3\nsubso\t8\n");  // the highest submix
     EXPECT_EQ(solo.r.busActive[0], 0);
-    EXPECT_EQ(solo.r.busActive[2], 1);
+    EXPECT_EQ(solo.r.busActive[8], 1);
     EXPECT_EQ(solo.Active(), (std::array<int, 5>{0, 0, 0, 1, 0}));
 
-    RoutingRun both("\nsub\t0\t4\nsub\t3\t4,200\nsub\t9\t1\n");
+    RoutingRun both("\nsub\t0\t4\nsub\t3\t4,200\nsub\t9\t1\nsub\t8\t127,128\n");
     EXPECT_EQ(both.r.route[4][0], 1);
     EXPECT_EQ(both.r.route[4][3], 1);
-    EXPECT_EQ(both.output, "Submix number out of range!\nChannel assigned to sub 3 is out of range!\n");
+    EXPECT_EQ(both.r.route[127][8], 1);
+    EXPECT_EQ(both.output, "Submix number out of range!\nChannel assigned to sub 3 is out of range!\n"
+                           "Channel assigned to sub 8 is out of range!\n");
 }
 
 TEST(Routing, VcaMembership) {
-    RoutingRun v("\nVCA:\t2\t1,3,0,130\nVCA:\t5\t3,137\nVCA:\t9\t1\n");
+    RoutingRun v("\nVCA:\t2\t1,3,0,130\nVCA:\t8\t3,137\nVCA:\t9\t1\n");
     EXPECT_TRUE(AnyVcaActive(v.r));
     EXPECT_EQ(v.r.vcaMember[1], 2);
-    EXPECT_EQ(v.r.vcaMember[3], 5);  // the highest-numbered VCA wins
+    EXPECT_EQ(v.r.vcaMember[3], 8);  // the highest-numbered VCA wins
     EXPECT_EQ(v.r.vcaMember[0], 2);
     EXPECT_EQ(v.r.vcaMember[130], 2);
-    EXPECT_EQ(v.output, "VCA fader out of range!\nChannel assigned to VCA 5 is out of range!\n");
+    EXPECT_EQ(v.output, "VCA fader out of range!\nChannel assigned to VCA 8 is out of range!\n");
     RoutingRun none("\n");
     EXPECT_FALSE(AnyVcaActive(none.r));
 }
