@@ -18,12 +18,13 @@ struct TapRun {
     TapReverbState st;
     int firstUse = 1;
     int taps = 1;
+    int capacity = kBlockFrames;
     reverbtest::Room room;
     reverbtest::ReturnBuffers buf;
 
     int Block(const std::vector<double>& inL, const std::vector<double>& inR) {
         buf.NextBlock();
-        return DiscreteReverb(st, kBlockFrames, firstUse, int(inL.size()), 44100, inL.data(),
+        return DiscreteReverb(st, capacity, firstUse, int(inL.size()), 44100, inL.data(),
                               inR.data(), room.size, buf.carryL.data(), buf.carryR.data(),
                               buf.retL.data(), buf.retR.data(), taps, room.x, room.y, room.z);
     }
@@ -145,6 +146,21 @@ TEST(TapReverb, FatalSetUps) {
         EXPECT_EQ(testing::internal::GetCapturedStdout(), c.message) << c.room.size;
         EXPECT_EQ(rc, c.message.empty() ? 0 : 1) << c.room.size;
         EXPECT_EQ(r.firstUse, c.message.empty() ? 0 : 1) << c.room.size;
+    }
+}
+
+TEST(TapReverb, LastTapMustLandBeforeTheCapacity) {
+    // One tap in the default room: the longest delay is 2 x 1844 = 3688.
+    for (int capacity : {3688, 3689}) {
+        TapRun r;
+        r.capacity = capacity;
+        const std::vector<double> zero(16, 0.0);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(r.Block(zero, zero), capacity == 3688 ? 1 : 0);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  capacity == 3688
+                      ? ">>> Error:  Please decrease reverb tap number to 0 or room length to 74 feet\n"
+                      : "");
     }
 }
 

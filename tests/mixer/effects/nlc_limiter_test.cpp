@@ -74,13 +74,14 @@ TEST(NlcCompressor, SmoothsLastThreeReadings) {
 }
 
 TEST(NlcCompressor, ShortHalfCyclesMergeIntoOneWindow) {
-    // Half-cycles of 4 frames at 100, 200, 300; minimum window 6: no close at
-    // frames 0 (1 sample) or 4 (5 samples); the window closes at frame 8.
+    // Half-cycles of 4 frames at 100, 200, 300; minimum window 5: no close at
+    // frames 0 (1 sample) or 4 (5 samples, not more than the window); the
+    // window closes at frame 8.
     std::vector<double> l(9), r(9);
     for (int i = 0; i < 9; ++i) l[i] = r[i] = (i / 4 % 2 == 0 ? 1 : -1) * 100.0 * (i / 4 + 1);
     auto st = std::make_unique<NlcState>();
     int first = 0;
-    NonLinCOMP(*st, 2, 9, l.data(), r.data(), 6, 2.0, 1000000, first);
+    NonLinCOMP(*st, 2, 9, l.data(), r.data(), 5, 2.0, 1000000, first);
     EXPECT_EQ(st->rmsL[2], std::sqrt(290000.0f / 9.0f));
     EXPECT_EQ(st->oldrmsL[2], 0.0f);
     EXPECT_EQ(st->intervalL[2], 0.0f);

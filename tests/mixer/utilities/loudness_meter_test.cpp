@@ -218,6 +218,7 @@ TEST(Loudness, IntegratedConformanceCases) {
         {"-23 dBFS at 44.1 kHz", {{-23, 20}}, 44100, 2, -23.0},
         {"-23 dBFS at 96 kHz", {{-23, 10}}, 96000, 2, -23.0},
         {"-23 dBFS one channel", {{-23, 20}}, 48000, 1, mono},
+        {"-69.5 dBFS, above the absolute gate", {{-69.5, 5}}, 48000, 2, -69.5},
     };
     for (const Case& c : cases) {
         const LoudnessFigures f = Measure(SteppedSine(c.segments, c.rate), c.rate, c.channels);
@@ -455,6 +456,7 @@ TEST(Loudness, SilenceAndShortMixes) {
     // Silence passes no gate: no integrated value, no range, the peak floor.
     LoudnessFigures f = Measure(std::vector<int32_t>(48000 * 5, 0), 48000, 2);
     EXPECT_TRUE(std::isinf(f.integrated) && f.integrated < 0);
+    EXPECT_TRUE(std::isinf(Measure(SteppedSine({{-70.5, 5}}, 48000), 48000, 2).integrated));
     EXPECT_EQ(f.range, 0.0);
     EXPECT_EQ(f.truePeakL, -144.0);
     EXPECT_EQ(f.truePeakR, -144.0);

@@ -53,6 +53,10 @@ TEST(MasterRms, WindowsCloseOnlyPastTheMinimum) {
         EXPECT_EQ(m.sumL, 16.0f * c.windows) << c.n;
         EXPECT_EQ(m.sumR, 16.0f * c.windows) << c.n;
     }
+    // A window of exactly the minimum's length is not closed either.
+    Meter exact;
+    exact.Run(SquareWave(6001, 3000, 4096), SquareWave(6001, 3000, 4096), 6001.0f);
+    EXPECT_EQ(exact.winL, 0.0f);
 }
 
 TEST(MasterRms, ToneAcrossBlocksAveragesItsRms) {
