@@ -267,7 +267,9 @@ std::string LoudnessChart(const HtmlFigures& f, const std::vector<TimeTick>& tic
     auto level = [&](const char* cls, double lufs, const std::string& label, double dy) {
         if (!std::isfinite(lufs)) return;
         s += HorizontalLines(cls, {LoudY(lufs)});
-        s += Text(kLeft + kPlotWidth - 4, LoudY(lufs) + dy, label, "end");
+        // A label that would leave the chart at the top goes under its line.
+        const double y = LoudY(lufs) + dy < 20.0 ? LoudY(lufs) + 20.0 : LoudY(lufs) + dy;
+        s += Text(kLeft + kPlotWidth - 4, y, label, "end");
     };
     level("int", f.loudness.integrated, "integrated " + Printf("%.1f LUFS", f.loudness.integrated), -6);
     if (f.target.set)

@@ -159,6 +159,19 @@ TEST(HtmlReportRun, PreferenceValuesAndReportNames) {
         else EXPECT_EQ(r.output.find("html"), std::string::npos) << r.output;
     }
 
+    // With a loudness target the page gives it, its gain and its line.
+    Session target;
+    BuildSession(target, "html\ton\nlufs\t-16\n");
+    ASSERT_EQ(target.Run().status, 0);
+    const std::string page = ReadFile(target.Path("report_mix.html"));
+    const std::string stats = ReadFile(target.Path("stats_mix.txt"));
+    const size_t gain = stats.find("gain applied = ");
+    ASSERT_NE(gain, std::string::npos);
+    EXPECT_NE(page.find("<th>Loudness target</th><td>-16.0 LUFS, gain applied " +
+                        stats.substr(gain + 15, stats.find(" dB", gain) - gain - 15) + " dB</td>"),
+              std::string::npos);
+    EXPECT_NE(page.find("<path class=\"tgt\""), std::string::npos);
+
     // The report is an output like the others: it may not replace an input.
     Session clash;
     BuildSession(clash, "html\ton\n");
