@@ -7,6 +7,7 @@
 #include <string>
 
 #include "mixer/utilities/limits.hpp"
+#include "mixer/utilities/wav_header.hpp"
 
 namespace varnel {
 
@@ -21,16 +22,21 @@ struct TrackHeaders {
     std::array<int, kChannelTable> bitsPerSample{};   // 16, 24 or 32
 };
 
-// Highest sample rate a track may have.
-constexpr uint32_t kMaxSampleRate = 384000;
-
-// Reads the header of `path` (RIFF, or RF64 with the sizes of its ds64
-// chunk) into entry `channel` of `h`. Returns 1 when the file can be mixed,
-// 0 when it cannot: the reason (its message, newlines included) goes to
-// `why`, or is printed when `why` is nullptr. On 0 some fields may already be
-// written and must not be used.
+// Reads the header of `path` (ParseWavHeader over the bytes it needs) into
+// entry `channel` of `h`. Returns 1 when the file can be mixed, 0 when it
+// cannot: the reason (its message, newlines included) goes to `why`, or is
+// printed when `why` is nullptr. On 0 some fields may already be written and
+// must not be used.
 int GET_ATTRIBUTES(int channel, const std::string& path, TrackHeaders& h,
                    std::string* why = nullptr);
+
+// Entry `channel` of `h` from a parse: every field when the file can be
+// mixed, else the fields read before the refusal (as GET_ATTRIBUTES leaves
+// them).
+void StoreWavHeader(const WavParse& parse, int channel, TrackHeaders& h);
+
+// The message of a refusal for the file at `path`, newlines included.
+std::string WavRefusalText(const WavParse& parse, const std::string& path);
 
 // One little-endian 32-bit float sample (bytes lowest first; only the low 8
 // bits of each argument count) on the channel scale, truncated toward zero.

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <span>
 
 #include "support/test_support.hpp"
 
@@ -251,4 +252,53 @@ TEST(SampleDecoding, FloatMatchesTheWeightFormula) {
                 ASSERT_EQ(ConvertBits(u), int32_t(std::trunc(expect))) << std::hex << u;
                 ASSERT_EQ(ConvertBits(u), int32_t(double(FloatOf(u)) * 8388608.0));
             }
+}
+
+TEST(WavHeaderParser, AgreesWithTheFileReaderAndReadsNoSample) {
+    const std::string data = Chunk("data", std::string(6 * 50, '\x11'));
+    struct Case { std::string bytes; WavRefusal refusal; };
+    const Case cases[] = {
+        {Riff(Fmt(1, 2, 44100, 24) + Chunk("LIST", "INFOx") + data), WavRefusal::kNone},
+        {Riff(data + Fmt(1, 1, 48000, 16)), WavRefusal::kNone},   // data first
+        {Riff(FmtExtensible(1, 96000, 32, kFloatGuid) + data), WavRefusal::kNone},
+        {Riff(Chunk("LIST", "abcd") + data), WavRefusal::kNoFormatChunk},
+        {Riff(FmtExtensible(2, 96000, 32, kPcmGuid) + data), WavRefusal::kNotFloat},
+        {Riff(Fmt(1, 1, 44100, 8) + data), WavRefusal::kSampleWidth},
+        {Riff(Fmt(1, 3, 44100, 16) + data), WavRefusal::kChannelCount},
+        {Riff(Fmt(1, 2, 384001, 16) + data), WavRefusal::kSampleRate},
+        {Riff(Fmt(1, 1, 44100, 16)), WavRefusal::kNoDataChunk},
+    };
+    TempDir dir;
+    const std::string path = dir.file("t.wav");
+    for (const Case& c : cases) {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(c.bytes.data());
+        const WavParse parse = ParseWavHeader(std::span<const uint8_t>(bytes, c.bytes.size()));
+        EXPECT_EQ(parse.refusal, c.refusal) << int(c.refusal);
+        // Never a byte of the samples: only chunk heads and format fields.
+        const size_t samples = c.bytes.find(std::string(6, '\x11'));
+        const WavBytes counted{int64_t(c.bytes.size()), [&](int64_t pos, uint8_t* out, size_t n) {
+                                   EXPECT_TRUE(size_t(pos) + n <= samples || size_t(pos) >= samples + 300);
+                                   if (size_t(pos) + n > c.bytes.size()) return false;
+                                   std::memcpy(out, bytes + pos, n);
+                                   return true;
+                               }};
+        EXPECT_EQ(ParseWavHeader(counted).refusal, c.refusal);
+
+        WriteFile(path, c.bytes);
+        TrackHeaders fromFile, fromParse;
+        Read r = ReadHeader(path, fromFile, 2);
+        StoreWavHeader(parse, 2, fromParse);
+        EXPECT_EQ(r.usable, c.refusal == WavRefusal::kNone ? 1 : 0);
+        EXPECT_EQ(r.output, WavRefusalText(parse, path));
+        EXPECT_EQ(fromParse.channels, fromFile.channels);
+        EXPECT_EQ(fromParse.bitsPerSample, fromFile.bitsPerSample);
+        EXPECT_EQ(fromParse.bytesPerSample, fromFile.bytesPerSample);
+        EXPECT_EQ(fromParse.rate, fromFile.rate);
+        EXPECT_EQ(fromParse.dataOffset, fromFile.dataOffset);
+        EXPECT_EQ(fromParse.length, fromFile.length);
+        if (c.refusal == WavRefusal::kNone) {
+            EXPECT_EQ(parse.header.dataOffset, int64_t(samples));
+            EXPECT_EQ(parse.header.length * parse.header.channels * parse.header.bytesPerSample, 300);
+        }
+    }
 }
