@@ -20,29 +20,19 @@ constexpr int kMaxFrameBytes = 8;  // stereo float; also leaves the 24-bit
 constexpr double kEarInches = 8.5;
 constexpr double kSoundInchesPerSecond = 13560.0;
 
-int32_t MonoValue(int i, const int32_t* A0, const int32_t* A1, const int32_t* A2,
-                  const int32_t* A3, int mulA1, int mulA2, int bytesPerSample) {
-    if (bytesPerSample == 4) return Float32Convert(A0[i], A1[i], A2[i], A3[i]);
-    return A0[i] + mulA1 * A1[i] + mulA2 * A2[i];
+template <int B, int32_t (*Decode)(const uint8_t*)>
+void DecodeMono(const uint8_t* bytes, int f, int n, int32_t* out) {
+    for (int i = f; i < n; ++i, bytes += B) out[i] = Decode(bytes);
 }
 
-void SplitMonoPlanes(InputScratch& st, const uint8_t* bytes, int f, int n, int b) {
-    for (int i = f; i < n; ++i, bytes += b) {
-        if (b == 2) {
-            st.A0[i] = 0;
-            st.A1[i] = bytes[0];
-            st.A2[i] = int8_t(bytes[1]);
-        } else if (b == 3) {
-            st.A0[i] = bytes[0];
-            st.A1[i] = bytes[1];
-            st.A2[i] = int8_t(bytes[2]);
-        } else {
-            st.A0[i] = int8_t(bytes[0]);
-            st.A1[i] = int8_t(bytes[1]);
-            st.A2[i] = int8_t(bytes[2]);
-            st.A3[i] = int8_t(bytes[3]);
-        }
-    }
+// Frames f..n-1 of a mono block, whose bytes start at frame f.
+void DecodeMonoBlock(const uint8_t* bytes, int f, int n, int bytesPerSample, int32_t* out) {
+    if (bytesPerSample == 3)
+        DecodeMono<3, DecodePcm24>(bytes, f, n, out);
+    else if (bytesPerSample == 2)
+        DecodeMono<2, DecodePcm16>(bytes, f, n, out);
+    else
+        DecodeMono<4, DecodeFloat32>(bytes, f, n, out);
 }
 
 template <int B, int32_t (*Decode)(const uint8_t*)>
@@ -96,8 +86,7 @@ void DecodeStereo24(const uint8_t* bytes, int f, int n, int32_t* outL, int32_t* 
 
 void AllocateInputScratch(InputScratch& scratch) {
     scratch.bytes.assign(size_t(kBlockFrames) * kMaxFrameBytes, 0);
-    for (auto* plane : {&scratch.A0, &scratch.A1, &scratch.A2, &scratch.A3})
-        plane->assign(kBlockFrames, 0);
+    scratch.samples.assign(kBlockFrames, 0);
 }
 
 void AllocateInputStage(InputStage& st) {
@@ -144,35 +133,36 @@ int ComputeDelayFrames(int pan, uint32_t rate) {
     return int(std::clamp(d, double(-(kDelayHistory - 1)), double(kDelayHistory - 1)));
 }
 
-void DELAY_PAN(int f, int n, int channel, const int* pan, const int* delay, const int32_t* A0,
-               const int32_t* A1, const int32_t* A2, const int32_t* A3, int32_t* historyL,
-               int32_t* historyR, int32_t* chL, int32_t* chR, int mulA1, int mulA2,
-               int historySplit, int bytesPerSample) {
+void DELAY_PAN(InputStage& st, int channel, const int32_t* samples, int f, int n,
+               int historySplit, int32_t* outL, int32_t* outR) {
     if (f >= n) return;
-    const int p = pan[channel];
-    const int d = delay[channel];
+    const int p = st.pan[channel];
+    const int d = st.delayFrames[channel];
     const int ad = d < 0 ? -d : d;
-    const int H = channel * kDelayHistory + (kDelayHistory - 1);
+    // The channel's history, newest frame at kDelayHistory - 2.
+    int32_t* historyL = st.historyL.data() + channel * kDelayHistory;
+    int32_t* historyR = st.historyR.data() + channel * kDelayHistory;
+    constexpr int H = kDelayHistory - 1;
     for (int i = f; i < n; ++i) {
-        int32_t v = MonoValue(i, A0, A1, A2, A3, mulA1, mulA2, bytesPerSample);
+        const int32_t v = samples[i];
         if (p == 0) {
-            chL[i] = chR[i] = v;
+            outL[i] = outR[i] = v;
         } else if (p <= -100) {
-            chL[i] = v;
-            chR[i] = 0;
+            outL[i] = v;
+            outR[i] = 0;
         } else if (p >= 100) {
-            chL[i] = 0;
-            chR[i] = v;
+            outL[i] = 0;
+            outR[i] = v;
         } else if (p > 0) {
-            chR[i] = v;
-            chL[i] = i < ad ? historyR[H - ad + i] : chR[i - ad];
+            outR[i] = v;
+            outL[i] = i < ad ? historyR[H - ad + i] : outR[i - ad];
         } else {
-            chL[i] = v;
-            chR[i] = i < ad ? historyL[H - ad + i] : chL[i - ad];
+            outL[i] = v;
+            outR[i] = i < ad ? historyL[H - ad + i] : outL[i - ad];
         }
         if (i >= historySplit) {
-            historyL[H - (n - i)] = chL[i];
-            historyR[H - (n - i)] = chR[i];
+            historyL[H - (n - i)] = outL[i];
+            historyR[H - (n - i)] = outR[i];
         }
     }
 }
@@ -234,18 +224,13 @@ VARNEL_HOT_LOOP void ReadChannelBlock(InputStage& st, InputScratch& scratch, int
         }
     } else {
         readFrames(f, n);
-        SplitMonoPlanes(scratch, bytes, f, n, b);
-        const int32_t* A0 = scratch.A0.data();
-        const int32_t* A1 = scratch.A1.data();
-        const int32_t* A2 = scratch.A2.data();
-        const int32_t* A3 = scratch.A3.data();
         if (panLaw == 0.0 || st.delayPan[channel] != 0) {
-            DELAY_PAN(f, n, channel, st.pan.data(), st.delayFrames.data(), A0, A1, A2, A3,
-                      st.historyL.data(), st.historyR.data(), outL, outR, 256, 65536,
-                      historySplit, b);
+            int32_t* samples = scratch.samples.data();
+            DecodeMonoBlock(bytes, f, n, b, samples);
+            DELAY_PAN(st, channel, samples, f, n, historySplit, outL, outR);
         } else {
-            for (int i = f; i < n; ++i)
-                outL[i] = outR[i] = MonoValue(i, A0, A1, A2, A3, 256, 65536, b);
+            DecodeMonoBlock(bytes, f, n, b, outL);
+            std::copy(outL + f, outL + n, outR + f);
         }
     }
 

@@ -17,14 +17,14 @@ namespace varnel {
 
 constexpr int kDelayHistory = 256;  // frames of delay history kept per channel
 
-// Scratch of one block read: the raw frames and a mono block's byte planes.
+// Scratch of one block read: the raw frames and a mono block's samples.
 // Rewritten for every channel; each thread that reads channels has its own.
 struct InputScratch {
-    std::vector<uint8_t> bytes;  // one block of raw frames, up to 8 bytes a frame
-    std::vector<int32_t> A0, A1, A2, A3;  // byte planes of a mono block
+    std::vector<uint8_t> bytes;     // one block of raw frames, up to 8 bytes a frame
+    std::vector<int32_t> samples;   // a mono block's samples, before the delay pan
 };
 
-// Allocates one thread's scratch (about 3 MiB).
+// Allocates one thread's scratch (about 1.5 MiB).
 void AllocateInputScratch(InputScratch& scratch);
 
 struct InputStage {
@@ -67,13 +67,12 @@ void CloseInputFiles(InputStage& st);
 // inches at 13560 inches per second, scaled by p / 100, truncated toward zero.
 int ComputeDelayFrames(int pan, uint32_t rate);
 
-// Builds both sides of a mono channel for frames f..n-1 from its byte planes,
-// delaying the far side by the channel's delay, and keeps the last 256 frames
-// of a full block as the history the next block's first frames reach into.
-void DELAY_PAN(int f, int n, int channel, const int* pan, const int* delay, const int32_t* A0,
-               const int32_t* A1, const int32_t* A2, const int32_t* A3, int32_t* historyL,
-               int32_t* historyR, int32_t* chL, int32_t* chR, int mulA1, int mulA2,
-               int historySplit, int bytesPerSample);
+// Builds both sides of mono channel `channel` for frames f..n-1 from its
+// samples (indexed by frame), delaying the far side by the channel's delay,
+// and keeps the last 256 frames of a full block (frames from historySplit
+// on) as the history the next block's first frames reach into.
+void DELAY_PAN(InputStage& st, int channel, const int32_t* samples, int f, int n,
+               int historySplit, int32_t* outL, int32_t* outR);
 
 // Reads `n` frames of `channel` starting at absolute sample `blockStart` into
 // outL/outR (n <= kBlockFrames). Frames before the track's start and at or
