@@ -35,19 +35,6 @@ T At(std::span<const T> table, int index) {
     return index >= 0 && size_t(index) < table.size() ? table[size_t(index)] : T{};
 }
 
-struct SideDb {
-    double left = kFloordB;
-    double right = kFloordB;
-    bool Over() const { return left > 0.0 || right > 0.0; }
-};
-
-SideDb SlotDb(const ReportInputs& in, int slot) {
-    SideDb db;
-    RawTodB(At(in.peakL, slot), &db.left, kBusFullScale, kFloordB);
-    RawTodB(At(in.peakR, slot), &db.right, kBusFullScale, kFloordB);
-    return db;
-}
-
 // Minutes and seconds of a sample position, in single precision.
 void MinutesSeconds(int64_t position, uint32_t rate, float& minutes, float& seconds) {
     const float perMinute = float(uint64_t(rate) * 60u);
@@ -56,24 +43,15 @@ void MinutesSeconds(int64_t position, uint32_t rate, float& minutes, float& seco
     seconds = (m - minutes) * 60.0f;
 }
 
-// An RMS meter that never counted a sample reads as silence.
-double MeanSquare(float sum, float count) {
-    const float mean = count > 0.0f ? sum / count : 0.0f;
-    return std::isfinite(mean) ? double(mean) : 0.0;
-}
-
 // Everything up to the end of the clipping list.
 std::string ReportBody(ReportInputs& in) {
     const int channels = in.channelsPlusOne - 1;
-    for (std::string& name : in.trackNames) {
-        const size_t dot = name.find('.');
-        if (dot != std::string::npos) name.erase(dot);
-    }
+    for (std::string& name : in.trackNames) name = ReportTrackName(name);
 
     std::string text = "Peaks (dB):\n\n";
     for (int ch = 1; ch <= channels; ++ch) {
         if (At(in.hasFile, ch) != 0) {
-            const SideDb db = SlotDb(in, ch);
+            const SidesDb db = SlotPeakDb(in, ch);
             const size_t row = size_t(ch - 1);
             const char* name = row < in.trackNames.size() ? in.trackNames[row].c_str() : "";
             Append(text, "Ch %i\tL  %.2f\tR  %.2f\t%s", ch, db.left, db.right, name);
@@ -81,36 +59,31 @@ std::string ReportBody(ReportInputs& in) {
         text += "\n";
     }
 
-    SideDb rev;
+    SidesDb rev;
     if (in.roomReverbOn != 0 || in.masterToRoom != 0) {
-        rev = SlotDb(in, kRevSendSlot);
+        rev = SlotPeakDb(in, kRevSendSlot);
         Append(text, "\nRev\tL  %.2f\tR  %.2f\t(send)", rev.left, rev.right);
     }
     text += rev.Over() ? "Reverb Over!" : "\n";
 
     if (in.tapReverbOn != 0 || in.masterToTap != 0) {
-        const SideDb trev = SlotDb(in, kTapSendSlot);
+        const SidesDb trev = SlotPeakDb(in, kTapSendSlot);
         Append(text, "\nTrev\tL  %.2f\tR  %.2f\t(send)", trev.left, trev.right);
         text += trev.Over() ? "Tap Reverb Over!" : "\n";
     }
 
     for (int k = 1; k < kBuses; ++k) {
         if (At(in.busActive, k) == 0) continue;
-        const SideDb sub = SlotDb(in, kSubmixBase + k);
+        const SidesDb sub = SlotPeakDb(in, kSubmixBase + k);
         Append(text, "\nSub %i\tL  %.2f\tR  %.2f", k, sub.left, sub.right);
         text += "\n";
     }
 
-    SideDb rms;
-    RawTodB(MeanSquare(in.rmsSumL, in.rmsCountL), &rms.left, kChannelFullScale, kFloordB);
-    RawTodB(MeanSquare(in.rmsSumR, in.rmsCountR), &rms.right, kChannelFullScale, kFloordB);
+    const SidesDb rms = RmsDb(in);
     Append(text, "\nRMS\tL  %.2f\tR  %.2f\t(average)", rms.left, rms.right);
     text += rms.Over() ? "RMS Over!" : "\n";
 
-    const double outFull = in.outBits == 16 ? 32768.0 : 8388608.0;
-    SideDb out;
-    RawTodB(in.peakOutL, &out.left, outFull, kFloordB);
-    RawTodB(in.peakOutR, &out.right, outFull, kFloordB);
+    const SidesDb out = OutputPeakDb(in);
     float minL, secL, minR, secR;
     MinutesSeconds(in.peakOutPosL, in.rate, minL, secL);
     MinutesSeconds(in.peakOutPosR, in.rate, minR, secR);
@@ -135,6 +108,35 @@ void RawTodB(double raw, double* result, double full, double floor) {
     // + 0.0 so that full scale reads 0.00, not -0.00.
     *result = raw > 0.0 ? -20.0 * std::log10(full / raw) + 0.0 : floor;
 }
+
+SidesDb SlotPeakDb(const ReportInputs& in, int slot) {
+    SidesDb db;
+    RawTodB(At(in.peakL, slot), &db.left, kBusFullScale, kFloordB);
+    RawTodB(At(in.peakR, slot), &db.right, kBusFullScale, kFloordB);
+    return db;
+}
+
+SidesDb RmsDb(const ReportInputs& in) {
+    // An RMS meter that never counted a sample reads as silence.
+    const auto meanSquare = [](float sum, float count) {
+        const float mean = count > 0.0f ? sum / count : 0.0f;
+        return std::isfinite(mean) ? double(mean) : 0.0;
+    };
+    SidesDb db;
+    RawTodB(meanSquare(in.rmsSumL, in.rmsCountL), &db.left, kChannelFullScale, kFloordB);
+    RawTodB(meanSquare(in.rmsSumR, in.rmsCountR), &db.right, kChannelFullScale, kFloordB);
+    return db;
+}
+
+SidesDb OutputPeakDb(const ReportInputs& in) {
+    const double outFull = in.outBits == 16 ? 32768.0 : 8388608.0;
+    SidesDb db;
+    RawTodB(in.peakOutL, &db.left, outFull, kFloordB);
+    RawTodB(in.peakOutR, &db.right, outFull, kFloordB);
+    return db;
+}
+
+std::string ReportTrackName(const std::string& name) { return name.substr(0, name.find('.')); }
 
 std::string OutputClipWarning(const OutputClips& clips, uint32_t rate) {
     std::string line;
@@ -161,6 +163,7 @@ ReportTexts ComposeReport(ReportInputs& in) {
     ReportTexts out;
     out.stats = ReportBody(in);
     const float seconds = float(std::clock() - in.startClock) / 1000000.0f;
+    out.processingSeconds = seconds;
     if (in.verbosity >= 1) out.console = out.stats;
     Append(out.stats, "Processing time = %.2lf sec\n", double(seconds));
     if (in.verbosity > 2) Append(out.console, "\nProcessing time = %.2lf sec\n", double(seconds));

@@ -53,6 +53,19 @@ struct ReportInputs {
     int threads = 1;                      // channel-pass threads; named only when more than 1
 };
 
+// The figures the report prints, in dB (-144 for a peak of 0), for the JSON
+// report to give the same ones.
+struct SidesDb {
+    double left = -144.0;
+    double right = -144.0;
+    bool Over() const { return left > 0.0 || right > 0.0; }
+};
+SidesDb SlotPeakDb(const ReportInputs& in, int slot);  // channels, submixes and sends: 2^31 full scale
+SidesDb RmsDb(const ReportInputs& in);                  // the average RMS: 2^23 full scale
+SidesDb OutputPeakDb(const ReportInputs& in);           // the output's own full scale
+// A track's name as the report lists it: cut at its first '.'.
+std::string ReportTrackName(const std::string& name);
+
 // "Warning: the output clipped N samples (L n, R n); the first at M min : S
 // sec.", with its newline; empty when nothing clipped.
 std::string OutputClipWarning(const OutputClips& clips, uint32_t rate);
@@ -68,6 +81,7 @@ struct ReportTexts {
     std::string console;    // printed after "Done!", as the verbosity asks
     std::string stats;      // the statistics file
     std::string faderCopy;  // the fader-file copy
+    float processingSeconds = 0.0f;  // the processing time the report gives
 };
 
 // Builds the report (the processing time is read here) and the copy of the
