@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 #include <unistd.h>
 
@@ -25,6 +26,8 @@
 #include "mixer/run/track_list.hpp"
 #include "mixer/stringout/html_report.hpp"
 #include "mixer/stringout/report.hpp"
+#include "mixer/stringout/run_record.hpp"
+#include "mixer/stringout/stats_json.hpp"
 #include "mixer/utilities/effect_settings.hpp"
 #include "mixer/utilities/fader_file.hpp"
 #include "mixer/utilities/fader_tables.hpp"
@@ -51,6 +54,7 @@ struct OutputIndex {
     int stats = -1;      // "stats_<name>.txt"
     int faderCopy = -1;  // "faders_<name>.txt"
     int html = -1;       // "report_<name>.html", with "html on"
+    int json = -1;       // "stats_<name>.json"
 };
 
 // Everything the run owns; one instance lives for the whole run.
@@ -81,6 +85,7 @@ struct RunTables {
     OutputFile tap;
     DitherRandom dither;  // the dither's generator
     uint32_t ditherSeed = 0;  // the seed in use: "seed", else the clock's
+    std::time_t started = 0;  // wall-clock time of the start, for the run record
     std::vector<std::string> paths;  // current track path per channel
     LoudnessTarget target;  // "lufs": the first pass's figures and the gain
     ChannelThreads threads;          // last: its workers stop before the rest goes
@@ -150,6 +155,7 @@ int PlanOutputs(RunTables& r, const CommandLine& names) {
     at.stats = AddRunOutput(o, "statistics file", StatsFileName(reportDir, reportName));
     at.faderCopy = AddRunOutput(o, "fader file copy", FaderCopyFileName(reportDir, reportName));
     if (p.htmlReport) at.html = AddRunOutput(o, "HTML report", HtmlReportFileName(reportDir, reportName));
+    at.json = AddRunOutput(o, "JSON report", StatsJsonFileName(reportDir, reportName));
 
     const std::vector<RunInput> inputs = RunInputs(r, names);
     return CheckRunOutputs(o, inputs);
@@ -242,9 +248,36 @@ int RefuseEmptyMix(RunTables& r) {
     return 2;
 }
 
+// What the mix was made from and how, for the ends of both reports. Every
+// warning of the run is in the diagnostics record by now.
+RunRecord MakeRunRecord(const RunTables& r, const CommandLine& cl) {
+    RunRecord rec;
+    rec.program = kVersionLine;
+    rec.started = r.started;
+    rec.trackList = cl.tracks;
+    rec.faderFile = cl.faders;
+    rec.preferences = cl.prefs;
+    for (int ch = 1; ch <= r.tracks.count && ch < kChannelTable; ++ch) {
+        RunRecordTrack t;
+        t.channel = ch;
+        t.file = r.paths[size_t(ch)];
+        t.mixed = r.tracks.enabled[ch] != 0;
+        std::error_code error;
+        const auto bytes = t.mixed ? std::filesystem::file_size(t.file, error) : 0;
+        t.bytes = t.mixed && !error ? int64_t(bytes) : -1;
+        rec.tracks.push_back(t);
+    }
+    rec.output = r.prefs.outputName;
+    rec.seed = r.ditherSeed;
+    rec.seedFromClock = !r.prefs.seedSet;
+    for (const Warning& w : r.diag.warnings) rec.warnings.push_back(w.text);
+    return rec;
+}
+
 // Phases 21 and 22 share their end: close, write the reports, put every
 // output in place, announce, launch.
-int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate, const MixWindow& window) {
+int FinishRun(RunTables& r, const CommandLine& cl, std::clock_t startClock, uint32_t rate,
+              const MixWindow& window) {
     StopWorkerPool(r.threads.pool);
     bool ok = CloseOutputFile(r.out);
     if (ok) MarkOutputWritten(r.outputs, r.outIndex.mix);
@@ -286,8 +319,23 @@ int FinishRun(RunTables& r, std::clock_t startClock, uint32_t rate, const MixWin
     rep.outputClips = r.meters.outputClips;
     rep.threads = ThreadsInUse(r.threads);
     const ReportTexts report = ComposeReport(rep);
-    if (!WriteRunOutput(r.outputs, r.outIndex.stats, report.stats)) return 2;
+    // The clipping of the written samples is a warning of the run; the
+    // console report prints it.
+    const std::string clipped = OutputClipWarning(rep.outputClips, rate);
+    if (!clipped.empty()) {
+        AddWarning(r.diag, "", 0, clipped, false);
+        r.diag.warnings.back().printed = true;
+    }
+    const RunRecord record = MakeRunRecord(r, cl);
+    StatsJsonFacts facts;
+    facts.mixName = r.prefs.mixName;
+    facts.outChannels = r.prefs.mono ? 1 : 2;
+    facts.windowStart = window.start;
+    facts.windowLength = window.length;
+    facts.processingSeconds = report.processingSeconds;
+    if (!WriteRunOutput(r.outputs, r.outIndex.stats, report.stats + RunRecordLines(record))) return 2;
     if (!WriteRunOutput(r.outputs, r.outIndex.faderCopy, report.faderCopy)) return 2;
+    if (!WriteRunOutput(r.outputs, r.outIndex.json, StatsJson(rep, record, facts))) return 2;
     if (r.outIndex.html >= 0) {
         HtmlSources h;
         h.prefs = &r.prefs;
@@ -563,6 +611,7 @@ int FirstPass(RunTables& r, MixRun& run) {
 int Run(RunTables& r, const CommandLine& cl) {
     // 1. Start-up.
     const std::clock_t startClock = std::clock();
+    r.started = std::time(nullptr);
     r.diag.strict = cl.strict;
     r.diag.deferPrinting = cl.check;
 
@@ -606,7 +655,7 @@ int Run(RunTables& r, const CommandLine& cl) {
     if (int st = RunMixingLoop(run)) return st;
 
     // 21-22. Finish, reports and launch.
-    return FinishRun(r, startClock, rate, window);
+    return FinishRun(r, cl, startClock, rate, window);
 }
 
 }  // namespace

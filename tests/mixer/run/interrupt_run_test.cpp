@@ -178,7 +178,7 @@ TEST(InterruptedRuns, StaleTemporariesNeverBlockAMix) {
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(testsupport::ReadWavSamples(s.Path("mix.wav")), (std::vector<int32_t>{1, 2, 3, 4}));
     for (const std::string& name : stale) EXPECT_EQ(ReadFile(s.Path(name)), "stale") << name;
-    EXPECT_EQ(Names(s.dir.path()).size(), stale.size() + 7);  // + a.wav, 3 inputs, 3 outputs
+    EXPECT_EQ(Names(s.dir.path()).size(), stale.size() + 8);  // + a.wav, 3 inputs, 4 outputs
 }
 
 }  // namespace

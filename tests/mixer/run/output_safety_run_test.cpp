@@ -266,11 +266,11 @@ std::vector<RunCase> RunCases() {
          name("so\\rng", control)},
         {"WindowCutAtTheSongsEnd", kSong, kScript, "pre\ton\nlength\t1000000\n", nothing, 0,
          "Warning: the mix window ends past the song's end; it is cut at 0:00.000.\n",
-         {{"preview.wav", ""}, {"stats_preview.txt", ""}, {"faders_preview.txt", ""}}},
+         {{"preview.wav", ""}, {"stats_preview.txt", ""}, {"faders_preview.txt", ""}, {"stats_preview.json", ""}}},
         {"PipeAsATrack", "begin\n1 a.wav +\n2 pipe.wav +\nend\n", kScript, "",
          [](const TempDir& d) { ::mkfifo(d.file("pipe.wav").c_str(), 0644); }, 0,
          "pipe.wav is not a regular file and cannot be used\n",
-         {{"mix.wav", ""}, {"stats_mix.txt", ""}, {"faders_mix.txt", ""}}},
+         {{"mix.wav", ""}, {"stats_mix.txt", ""}, {"faders_mix.txt", ""}, {"stats_mix.json", ""}}},
         {"WriteProtectedEarlierMix", kSong, kScript, "",
          [](const TempDir& d) {
              WriteFile(d.file("mix.wav"), "kept");
@@ -296,6 +296,7 @@ std::vector<RunCase> RunCases() {
          0, "\nDone!  Created the file: preview.wav\n\n",
          {{"preview.wav", ""},
           {"stats_preview.txt", ""},
+          {"stats_preview.json", ""},
           {"faders_preview.txt", "\nmix\nt\t0\t0\t0\nv\t1\t0\nend\n"}}},
     };
 }

@@ -105,10 +105,10 @@ TEST(ReproducibleRun, OutputSamplesAtFullScaleAreCountedAndReported) {
         const size_t stride = c.prefs.find("mono") != std::string::npos ? 1 : 2;
         for (size_t k = 0; k < 3; ++k)
             EXPECT_EQ(out[(4410 * (k + 1)) * stride], c.written[k]) << c.name << " " << k;
-        // The warning closes the report after the loudness lines and is printed.
+        // The warning follows the loudness lines, before the run record, and is printed.
         const std::regex tail("Processing time = [0-9.]+ sec\n"
                               "Integrated loudness = [^\n]*\nLoudness range = [^\n]*\n"
-                              "True peak L = [^\n]*\nTrue peak R = [^\n]*\n([\\s\\S]*)$");
+                              "True peak L = [^\n]*\nTrue peak R = [^\n]*\n([\\s\\S]*?)\nRun record:\n");
         std::smatch m;
         ASSERT_TRUE(std::regex_search(report, m, tail)) << c.name << report;
         EXPECT_EQ(m[1].str(), c.warning) << c.name;
