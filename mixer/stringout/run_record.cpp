@@ -31,6 +31,7 @@ std::string RunRecordLines(const RunRecord& r) {
     text += "Output = " + r.output + "\n";
     text += "Seed = " + std::to_string(r.seed) +
             (r.seedFromClock ? " (from the clock)\n" : " (from the preferences)\n");
+    text += "Warnings = " + std::to_string(r.warnings.size()) + "\n";
     for (const std::string& w : r.warnings) text += w + "\n";
     return text;
 }

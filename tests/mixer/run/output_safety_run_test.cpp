@@ -57,11 +57,14 @@ struct AliasCase {
     Alias how;
 };
 
-// Outputs: the mix, the statistics file, the fader copy. Inputs: a track that
+// Outputs: the mix, the statistics file, the fader copy, the JSON report. Inputs: a track that
 // is on, a track that is off, the track list, the fader file, the preferences.
 std::vector<AliasCase> AliasCases() {
     const std::pair<std::string, std::string> outputs[] = {
-        {"mix file", "mix.wav"}, {"statistics file", "stats_mix.txt"}, {"fader file copy", "faders_mix.txt"}};
+        {"mix file", "mix.wav"},
+        {"statistics file", "stats_mix.txt"},
+        {"fader file copy", "faders_mix.txt"},
+        {"JSON report", "stats_mix.json"}};
     const std::pair<std::string, std::string> inputs[] = {{"track of channel 1", "a.wav"},
                                                           {"track of channel 2", "off.wav"},
                                                           {"track list", "tracks.txt"},

@@ -30,11 +30,23 @@ TEST(ReproducibleRun, TheSeedRebuildsTheMixByteForByte) {
         EXPECT_EQ(r.status, 0) << r.output;
         return ReadFile(s.Path("mix.wav"));
     };
+    auto SeedLine = [&] {
+        const std::string stats = ReadFile(s.Path("stats_mix.txt"));
+        const size_t at = stats.find("\nSeed = ");
+        return at == std::string::npos ? std::string() : stats.substr(at + 1, stats.find('\n', at + 1) - at);
+    };
     const std::string first = MixWith(Prefs("seed\t42\n"));
+    EXPECT_EQ(SeedLine(), "Seed = 42 (from the preferences)\n");
     EXPECT_EQ(MixWith(Prefs("seed\t42\n")), first);
     EXPECT_NE(MixWith(Prefs("seed\t43\n")), first);
-    // The clock seeds a mix without "seed"; with dither 0 the seed changes nothing.
-    EXPECT_NE(MixWith(Prefs("")), "");
+    // A mix seeded by the clock is rebuilt from the seed its report names.
+    const std::string clocked = MixWith(Prefs(""));
+    std::smatch m;
+    const std::string line = SeedLine();
+    ASSERT_TRUE(std::regex_match(line, m, std::regex("Seed = (\\d+) \\(from the clock\\)\n"))) << line;
+    EXPECT_LT(std::stoi(m[1].str()), 3600);
+    EXPECT_EQ(MixWith(Prefs("seed\t" + m[1].str() + "\n")), clocked);
+    // With dither 0 the seed changes nothing.
     EXPECT_EQ(MixWith(Prefs("dither\t0\nseed\t1\n")), MixWith(Prefs("dither\t0\nseed\t2\n")));
 }
 
