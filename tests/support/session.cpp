@@ -15,9 +15,15 @@ std::string Steady(const std::string& text) {
     for (size_t at = 0; at < text.size();) {
         const size_t end = std::min(text.find('\n', at), text.size() - 1) + 1;
         const std::string_view line(text.data() + at, end - at);
-        if (line.rfind("Processing time = ", 0) != 0 && line.rfind("Threads used = ", 0) != 0 &&
-            line.rfind("Threads: ", 0) != 0)
-            out += line;
+        // The JSON report's members, after their indent.
+        const std::string_view member = line.substr(std::min(line.find_first_not_of(' '), line.size()));
+        const bool varies =
+            line.rfind("Processing time = ", 0) == 0 || line.rfind("Threads used = ", 0) == 0 ||
+            line.rfind("Threads: ", 0) == 0 || line.rfind("Date = ", 0) == 0 ||
+            line.rfind("Seed = ", 0) == 0 || member.rfind("\"processing_seconds\": ", 0) == 0 ||
+            member.rfind("\"date\": ", 0) == 0 || member.rfind("\"seed\": ", 0) == 0 ||
+            member.rfind("\"seed_from\": ", 0) == 0;
+        if (!varies) out += line;
         at = end;
     }
     return out;
