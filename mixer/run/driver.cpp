@@ -25,6 +25,7 @@
 #include "mixer/run/threaded_pass.hpp"
 #include "mixer/run/track_list.hpp"
 #include "mixer/stringout/html_report.hpp"
+#include "mixer/stringout/loudness_lines.hpp"
 #include "mixer/stringout/report.hpp"
 #include "mixer/stringout/run_record.hpp"
 #include "mixer/stringout/stats_json.hpp"
@@ -319,11 +320,12 @@ int FinishRun(RunTables& r, const CommandLine& cl, std::clock_t startClock, uint
     rep.outputClips = r.meters.outputClips;
     rep.threads = ThreadsInUse(r.threads);
     const ReportTexts report = ComposeReport(rep);
-    // The clipping of the written samples is a warning of the run; the
-    // console report prints it.
-    const std::string clipped = OutputClipWarning(rep.outputClips, rate);
-    if (!clipped.empty()) {
-        AddWarning(r.diag, "", 0, clipped, false);
+    // A target not reached and the clipping of the written samples are
+    // warnings of the run; the console report prints them.
+    for (const std::string& warning :
+         {LoudnessTargetWarning(rep.target), OutputClipWarning(rep.outputClips, rate)}) {
+        if (warning.empty()) continue;
+        AddWarning(r.diag, "", 0, warning, false);
         r.diag.warnings.back().printed = true;
     }
     const RunRecord record = MakeRunRecord(r, cl);

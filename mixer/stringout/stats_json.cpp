@@ -131,6 +131,32 @@ void Record(JsonWriter& w, const RunRecord& r) {
     JsonEnd(w);
 }
 
+// The "lufs" target's figures as its report line and warning give them;
+// null without a target.
+void Target(JsonWriter& w, const LoudnessTarget& t) {
+    if (!t.set) {
+        JsonNull(w);
+        return;
+    }
+    JsonBeginObject(w);
+    JsonKey(w, "target_lufs");
+    JsonNumber(w, t.target, 1);
+    JsonKey(w, "ceiling_dbtp");
+    JsonNumber(w, t.ceiling, 1);
+    JsonKey(w, "gain_db");
+    JsonNumber(w, t.gainDb, 2);
+    JsonKey(w, "reached");
+    JsonBool(w, !t.capped && !t.silent);
+    JsonKey(w, "capped");
+    JsonBool(w, t.capped);
+    JsonKey(w, "silent");
+    JsonBool(w, t.silent);
+    // The loudness the ceiling allows, when it held the gain back.
+    JsonKey(w, "allowed_lufs");
+    if (t.capped) JsonNumber(w, ReachedLoudness(t), 1); else JsonNull(w);
+    JsonEnd(w);
+}
+
 void Output(JsonWriter& w, const ReportInputs& in, const StatsJsonFacts& facts) {
     JsonKey(w, "output");
     JsonBeginObject(w);
@@ -202,9 +228,8 @@ void Output(JsonWriter& w, const ReportInputs& in, const StatsJsonFacts& facts) 
         JsonEnd(w);
         JsonEnd(w);
     }
-    // The loudness target's figures take this place once a run can set one.
     JsonKey(w, "loudness_target");
-    JsonNull(w);
+    Target(w, in.target);
     JsonEnd(w);
 }
 
@@ -226,6 +251,8 @@ std::string StatsJson(const ReportInputs& in, const RunRecord& record, const Sta
     Output(w, in, facts);
     JsonKey(w, "processing_seconds");
     JsonNumber(w, double(facts.processingSeconds), 2);
+    JsonKey(w, "threads_used");
+    JsonInteger(w, in.threads > 1 ? in.threads : 1);
     JsonEnd(w);
     return w.text;
 }

@@ -22,7 +22,7 @@ std::string Steady(const std::string& text) {
             line.rfind("Threads: ", 0) == 0 || line.rfind("Date = ", 0) == 0 ||
             line.rfind("Seed = ", 0) == 0 || member.rfind("\"processing_seconds\": ", 0) == 0 ||
             member.rfind("\"date\": ", 0) == 0 || member.rfind("\"seed\": ", 0) == 0 ||
-            member.rfind("\"seed_from\": ", 0) == 0;
+            member.rfind("\"seed_from\": ", 0) == 0 || member.rfind("\"threads_used\": ", 0) == 0;
         if (!varies) out += line;
         at = end;
     }

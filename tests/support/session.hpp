@@ -12,8 +12,8 @@ namespace testsupport {
 
 // A report or console text without the lines that differ from run to run or
 // between thread counts: the processing time and the count of threads used
-// (of the report, and of --check), and the date and the dither's seed of the
-// run record (in the statistics file and the JSON report).
+// (of the report, its JSON form, and of --check), and the date and the
+// dither's seed of the run record (in the statistics file and the JSON report).
 std::string Steady(const std::string& text);
 
 struct Session {

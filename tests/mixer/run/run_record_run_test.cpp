@@ -109,7 +109,19 @@ same('tracks', tracks, [l for l in rec if l.startswith('Track ') and not l.start
 same('output', run['output_file'], fields['Output'])
 same('seed', '%d (from the %s)' % (run['seed'], run['seed_from']), fields['Seed'])
 same('warnings', run['warnings'], rec[rec.index('Warnings = %d' % len(run['warnings'])) + 1:])
-same('loudness target', out['loudness_target'], None)
+m = re.search(r'^Loudness target = (\S+) LUFS, gain applied = (\S+) dB$', text, re.M)
+t = out['loudness_target']
+if m is None or t is None:
+    same('loudness target', t is None, m is None)
+else:
+    same('target', (t['target_lufs'], t['gain_db']), (num(m.group(1)), num(m.group(2))))
+    m = re.search(r'^Warning: the target was not reached: the true-peak ceiling of (\S+) dBTP allows (\S+) LUFS at most\.$', text, re.M)
+    same('target capped', t['capped'], m is not None)
+    if m: same('target allows', (t['ceiling_dbtp'], t['allowed_lufs']), (num(m.group(1)), num(m.group(2))))
+    same('target silent', t['silent'], 'the mix has no loudness above the gates' in text)
+    same('target reached', t['reached'], not t['capped'] and not t['silent'])
+m = re.search(r'^Threads used = (\d+)$', text, re.M)
+same('threads', doc['threads_used'], int(m.group(1)) if m else 1)
 print('\n'.join(bad) if bad else 'ok')
 )PY";
 
@@ -160,12 +172,21 @@ TEST(RunRecordRun, TheStatisticsFileEndsWithTheRunRecord) {
 }
 
 TEST(RunRecordRun, TheJsonReportHoldsEveryFigureOfTheTextReport) {
-    Session s;
-    BuildSession(s);
-    ASSERT_EQ(s.Run().status, 0);
-    ASSERT_TRUE(FileExists(s.Path("stats_mix.json")));
-    if (!testsupport::HaveTool("python3")) GTEST_SKIP() << "python3 not installed";
-    testsupport::WriteFile(s.Path("check.py"), kChecker);
-    auto py = testsupport::RunProgram("python3", {"check.py"}, s.dir.path());
-    EXPECT_EQ(py.output, "ok\n") << ReadFile(s.Path("stats_mix.txt")) << ReadFile(s.Path("stats_mix.json"));
+    // The clipping session as it is, and with a loudness target the
+    // true-peak ceiling holds back, mixed on two threads.
+    for (const char* extra : {"", "lufs\t-3\ntpmax\t-6\nthreads\t2\n"}) {
+        Session s;
+        BuildSession(s);
+        s.prefs = "begin\nverbo\t1\nseed\t77\ncmop\t3\n" + std::string(extra) + "end\n";
+        auto r = s.Run();
+        ASSERT_EQ(r.status, 0) << r.output;
+        ASSERT_TRUE(FileExists(s.Path("stats_mix.json")));
+        if (!testsupport::HaveTool("python3")) GTEST_SKIP() << "python3 not installed";
+        testsupport::WriteFile(s.Path("check.py"), kChecker);
+        auto py = testsupport::RunProgram("python3", {"check.py"}, s.dir.path());
+        EXPECT_EQ(py.output, "ok\n") << ReadFile(s.Path("stats_mix.txt")) << ReadFile(s.Path("stats_mix.json"));
+        if (*extra) {
+            EXPECT_NE(ReadFile(s.Path("stats_mix.txt")).find("\nLoudness target = -3.0 LUFS"), std::string::npos);
+        }
+    }
 }
