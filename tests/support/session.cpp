@@ -53,9 +53,10 @@ std::map<std::string, std::string> Snapshot(const std::string& dir) {
         const std::string name = std::filesystem::relative(e.path(), dir, ec).string();
         if (name == "prefs.txt") continue;
         const std::string body = ReadFile(e.path().string());
-        files[name] = name.rfind("stats_", 0) == 0 || name.find("/stats_") != std::string::npos
-                          ? Steady(body)
-                          : IsHtmlReport(name) ? WithoutDate(body) : body;
+        // A "bakdir" prefix is glued to the name as written ("bak_stats_song.txt").
+        files[name] = name.find("stats_") != std::string::npos ? Steady(body)
+                      : IsHtmlReport(name)                      ? WithoutDate(body)
+                                                                : body;
     }
     return files;
 }
