@@ -321,7 +321,8 @@ int FinishRun(RunTables& r, const CommandLine& cl, std::clock_t startClock, uint
     rep.threads = ThreadsInUse(r.threads);
     const ReportTexts report = ComposeReport(rep);
     // A target not reached and the clipping of the written samples are
-    // warnings of the run; the console report prints them.
+    // warnings of the run; the console report prints them. Every report
+    // lists the warnings from the record.
     for (const std::string& warning :
          {LoudnessTargetWarning(rep.target), OutputClipWarning(rep.outputClips, rate)}) {
         if (warning.empty()) continue;
@@ -356,10 +357,9 @@ int FinishRun(RunTables& r, const CommandLine& cl, std::clock_t startClock, uint
         h.songLength = r.script.songLength;
         h.hasDitherSeed = r.prefs.dither != 0;  // without dither the seed plays no part
         h.ditherSeed = r.ditherSeed;
-        h.date = std::time(nullptr);
+        h.date = r.started;  // the run record's date
         h.loudness = rep.loudness;
         h.target = rep.target;
-        h.outputClipWarning = OutputClipWarning(r.meters.outputClips, rate);
         if (!WriteRunOutput(r.outputs, r.outIndex.html, HtmlReportPage(BuildHtmlFigures(h))))
             return 2;
     }

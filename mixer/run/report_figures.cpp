@@ -7,6 +7,7 @@
 #include "mixer/effects/limiter.hpp"
 #include "mixer/stringout/loudness_lines.hpp"
 #include "mixer/stringout/report.hpp"
+#include "mixer/stringout/run_record.hpp"
 #include "mixer/utilities/automation_lanes.hpp"
 #include "mixer/utilities/limits.hpp"
 
@@ -165,21 +166,13 @@ std::string FormatText(int bits, bool mono, uint32_t rate) {
 
 }  // namespace
 
-std::string UtcDateText(std::time_t t) {
-    std::tm parts{};
-    if (gmtime_r(&t, &parts) == nullptr) return std::string();
-    char text[64];
-    if (std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts) == 0) return std::string();
-    return text;
-}
-
 HtmlFigures BuildHtmlFigures(const HtmlSources& s) {
     HtmlFigures f;
     const Prefs& p = *s.prefs;
     f.mixName = p.mixName;
     f.outputFile = p.outputName;
     f.format = FormatText(p.outBits, p.mono, s.rate);
-    f.date = UtcDateText(s.date);
+    f.date = UtcText(s.date);  // as the run record gives it
     f.rate = s.rate;
     f.windowStart = s.window.start;
     f.windowLength = s.window.length;
@@ -188,10 +181,8 @@ HtmlFigures BuildHtmlFigures(const HtmlSources& s) {
     f.ditherSeed = s.ditherSeed;
     f.loudness = s.loudness;
     f.target = s.target;
+    // Every warning of the run, those that close the text report included.
     for (const Warning& w : s.diag->warnings) f.warnings.push_back(w.text);
-    // The report's own warnings, as its text gives them.
-    for (const std::string& w : {s.outputClipWarning, LoudnessTargetWarning(s.target)})
-        if (!w.empty()) f.warnings.push_back(OneLine(w));
 
     const MixMeters& m = *s.meters;
     const double full = p.outBits == 16 ? 32768.0 : 8388608.0;

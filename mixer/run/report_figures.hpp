@@ -40,12 +40,8 @@ struct HtmlSources {
     std::time_t date = 0;        // when the mix was made
     LoudnessFigures loudness;    // as the text report prints them
     LoudnessTarget target;       // the loudness target of a two-pass run
-    std::string outputClipWarning;  // the text report's line, empty when nothing clipped
 };
 
 HtmlFigures BuildHtmlFigures(const HtmlSources& s);
-
-// "2024-05-01 12:00:00 UTC".
-std::string UtcDateText(std::time_t t);
 
 }  // namespace varnel
