@@ -108,37 +108,41 @@ void ExpectFatal(const Fatal& c) {
 TEST(ReverbRunRoom, ImpulseGivesTheEchoPatternOfTheRoom) {
     const auto d = Distances(75);
     ASSERT_EQ(d, (std::array<int, 7>{0, 1844, 1046, 1386, 1082, 741, 1159}));
-    auto out = RunImpulse("rev\t1\t0\nrtn\t0\t75\n", 20000);
-    const auto L = Side(out, 0), R = Side(out, 1);
-    // Each surface hears its side at a quarter, the width 50 % halves the
-    // cross-side of the front, rear, floor and ceiling.
-    std::vector<int32_t> wantL(3000, 0), wantR(3000, 0);
-    wantL[0] = 4000000;
-    wantR[0] = 2000000;
-    const int32_t qL = 1000000, qR = 500000;  // a quarter of each side
-    wantL[size_t(d[1])] += qL / 2, wantR[size_t(d[1])] += qL;  // front, fed by the left
-    wantL[size_t(d[2])] += qL;                                 // left wall
-    wantR[size_t(d[3])] += qR;                                 // right wall
-    wantL[size_t(d[4])] += qR, wantR[size_t(d[4])] += qR / 2;  // rear, fed by the right
-    wantL[size_t(d[5])] += qL / 2, wantR[size_t(d[5])] += qL;  // floor, fed by the left
-    wantL[size_t(d[6])] += qR, wantR[size_t(d[6])] += qR / 2;  // ceiling, fed by the right
-    // The first passage through the network comes back no earlier than the
-    // shortest path surface -> surface -> listener.
-    int first = 1 << 30;
-    for (int j = 1; j <= 6; ++j)
-        for (int k = 1; k <= 6; ++k)
-            if (j != k) {
-                const int djk = int(std::sqrt(double(d[size_t(j)] * d[size_t(j)] + d[size_t(k)] * d[size_t(k)])));
-                first = std::min(first, djk + d[size_t(j)]);
-            }
-    ASSERT_LT(first, 3000);
-    for (int i = 0; i < first; ++i) {
-        ASSERT_EQ(L[size_t(i)], wantL[size_t(i)]) << i;
-        ASSERT_EQ(R[size_t(i)], wantR[size_t(i)]) << i;
+    // Sent by the channel, and by a submix.
+    for (const char* send : {"rev\t1\t0\n", "sub\t1\t1\nrev\tG\t1\t0\n"}) {
+        SCOPED_TRACE(send);
+        auto out = RunImpulse(std::string(send) + "rtn\t0\t75\n", 20000);
+        const auto L = Side(out, 0), R = Side(out, 1);
+        // Each surface hears its side at a quarter, the width 50 % halves the
+        // cross-side of the front, rear, floor and ceiling.
+        std::vector<int32_t> wantL(3000, 0), wantR(3000, 0);
+        wantL[0] = 4000000;
+        wantR[0] = 2000000;
+        const int32_t qL = 1000000, qR = 500000;  // a quarter of each side
+        wantL[size_t(d[1])] += qL / 2, wantR[size_t(d[1])] += qL;  // front, fed by the left
+        wantL[size_t(d[2])] += qL;                                 // left wall
+        wantR[size_t(d[3])] += qR;                                 // right wall
+        wantL[size_t(d[4])] += qR, wantR[size_t(d[4])] += qR / 2;  // rear, fed by the right
+        wantL[size_t(d[5])] += qL / 2, wantR[size_t(d[5])] += qL;  // floor, fed by the left
+        wantL[size_t(d[6])] += qR, wantR[size_t(d[6])] += qR / 2;  // ceiling, fed by the right
+        // The first passage through the network comes back no earlier than the
+        // shortest path surface -> surface -> listener.
+        int first = 1 << 30;
+        for (int j = 1; j <= 6; ++j)
+            for (int k = 1; k <= 6; ++k)
+                if (j != k) {
+                    const int djk = int(std::sqrt(double(d[size_t(j)] * d[size_t(j)] + d[size_t(k)] * d[size_t(k)])));
+                    first = std::min(first, djk + d[size_t(j)]);
+                }
+        ASSERT_LT(first, 3000);
+        for (int i = 0; i < first; ++i) {
+            ASSERT_EQ(L[size_t(i)], wantL[size_t(i)]) << i;
+            ASSERT_EQ(R[size_t(i)], wantR[size_t(i)]) << i;
+        }
+        bool heard = false;
+        for (int i = first; i < first + 50; ++i) heard = heard || L[size_t(i)] != 0 || R[size_t(i)] != 0;
+        EXPECT_TRUE(heard);
     }
-    bool heard = false;
-    for (int i = first; i < first + 50; ++i) heard = heard || L[size_t(i)] != 0 || R[size_t(i)] != 0;
-    EXPECT_TRUE(heard);
 }
 
 TEST(ReverbRunRoom, TailCrossesABlockEdgeWithoutAGapOrADoubledSample) {
