@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "mixer/utilities/numbers.hpp"
+#include "mixer/utilities/text/numbers.hpp"
 
 namespace varnel {
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "mixer/utilities/block_scan.hpp"
-#include "mixer/utilities/numbers.hpp"
+#include "mixer/utilities/metering/block_scan.hpp"
+#include "mixer/utilities/text/numbers.hpp"
 
 namespace varnel {
 

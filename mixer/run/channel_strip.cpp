@@ -1,7 +1,7 @@
 #include "mixer/run/channel_strip.hpp"
 
 #include "mixer/run/bus_sums.hpp"
-#include "mixer/utilities/automation.hpp"
+#include "mixer/utilities/fader_script/automation.hpp"
 #include "mixer/utilities/hot_loop.hpp"
 
 namespace varnel {

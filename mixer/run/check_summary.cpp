@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "mixer/utilities/order_lines.hpp"
+#include "mixer/utilities/fader_script/order_lines.hpp"
 
 namespace varnel {
 

@@ -8,11 +8,11 @@
 
 #include "mixer/run/prefs.hpp"
 #include "mixer/run/track_list.hpp"
-#include "mixer/utilities/diagnostics.hpp"
-#include "mixer/utilities/effect_settings.hpp"
-#include "mixer/utilities/fader_tables.hpp"
-#include "mixer/utilities/start_offsets.hpp"
-#include "mixer/utilities/wav_reader.hpp"
+#include "mixer/utilities/text/diagnostics.hpp"
+#include "mixer/utilities/effect_settings/effect_settings.hpp"
+#include "mixer/utilities/fader_script/fader_tables.hpp"
+#include "mixer/utilities/fader_script/start_offsets.hpp"
+#include "mixer/utilities/wav/wav_reader.hpp"
 
 namespace varnel {
 

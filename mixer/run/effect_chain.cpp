@@ -5,7 +5,7 @@
 #include "mixer/effects/filter_cascade.hpp"
 #include "mixer/effects/limiter.hpp"
 #include "mixer/utilities/hot_loop.hpp"
-#include "mixer/utilities/numbers.hpp"
+#include "mixer/utilities/text/numbers.hpp"
 
 namespace varnel {
 

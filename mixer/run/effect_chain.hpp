@@ -12,9 +12,9 @@
 #include "mixer/effects/rms_compressor.hpp"
 #include "mixer/effects/recurse_reverb.hpp"
 #include "mixer/effects/discrete_reverb.hpp"
-#include "mixer/utilities/effect_settings.hpp"
+#include "mixer/utilities/effect_settings/effect_settings.hpp"
 #include "mixer/utilities/hot_loop.hpp"
-#include "mixer/utilities/master_rms.hpp"
+#include "mixer/utilities/metering/master_rms.hpp"
 
 namespace varnel {
 

@@ -1,7 +1,7 @@
 #include "mixer/run/input_stage.hpp"
 
 #include "mixer/utilities/hot_loop.hpp"
-#include "mixer/utilities/track_open.hpp"
+#include "mixer/utilities/wav/track_open.hpp"
 
 #include <algorithm>
 #include <bit>

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "mixer/utilities/limits.hpp"
-#include "mixer/utilities/wav_reader.hpp"
+#include "mixer/utilities/wav/wav_reader.hpp"
 
 namespace varnel {
 

@@ -3,10 +3,10 @@
 #include <cstdio>
 
 #include "mixer/effects/limiter.hpp"
-#include "mixer/utilities/automation.hpp"
+#include "mixer/utilities/fader_script/automation.hpp"
 #include "mixer/utilities/hot_loop.hpp"
-#include "mixer/utilities/numbers.hpp"
-#include "mixer/utilities/wav_writer.hpp"
+#include "mixer/utilities/text/numbers.hpp"
+#include "mixer/utilities/wav/wav_writer.hpp"
 
 namespace varnel {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "mixer/utilities/limits.hpp"
-#include "mixer/utilities/loudness_meter.hpp"
-#include "mixer/utilities/output_clips.hpp"
+#include "mixer/utilities/metering/loudness_meter.hpp"
+#include "mixer/utilities/metering/output_clips.hpp"
 
 namespace varnel {
 

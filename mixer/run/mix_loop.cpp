@@ -10,10 +10,10 @@
 #include "mixer/run/channel_strip.hpp"
 #include "mixer/run/master_stage.hpp"
 #include "mixer/run/threaded_pass.hpp"
-#include "mixer/utilities/automation.hpp"
-#include "mixer/utilities/block_scan.hpp"
-#include "mixer/utilities/fill_vca.hpp"
-#include "mixer/utilities/numbers.hpp"
+#include "mixer/utilities/fader_script/automation.hpp"
+#include "mixer/utilities/metering/block_scan.hpp"
+#include "mixer/utilities/fader_script/fill_vca.hpp"
+#include "mixer/utilities/text/numbers.hpp"
 
 namespace varnel {
 

@@ -11,9 +11,9 @@
 #include "mixer/run/output_stage.hpp"
 #include "mixer/run/prefs.hpp"
 #include "mixer/run/report_columns.hpp"
-#include "mixer/utilities/effect_settings.hpp"
-#include "mixer/utilities/fader_tables.hpp"
-#include "mixer/utilities/output_file.hpp"
+#include "mixer/utilities/effect_settings/effect_settings.hpp"
+#include "mixer/utilities/fader_script/fader_tables.hpp"
+#include "mixer/utilities/wav/output_file.hpp"
 
 namespace varnel {
 

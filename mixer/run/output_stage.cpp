@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "mixer/utilities/block_scan.hpp"
+#include "mixer/utilities/metering/block_scan.hpp"
 #include "mixer/utilities/hot_loop.hpp"
 
-#include "mixer/utilities/numbers.hpp"
-#include "mixer/utilities/wav_writer.hpp"
+#include "mixer/utilities/text/numbers.hpp"
+#include "mixer/utilities/wav/wav_writer.hpp"
 
 namespace varnel {
 

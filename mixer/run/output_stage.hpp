@@ -7,7 +7,7 @@
 
 #include "mixer/run/mix_buffers.hpp"
 #include "mixer/utilities/dither_random.hpp"
-#include "mixer/utilities/master_rms.hpp"
+#include "mixer/utilities/metering/master_rms.hpp"
 
 namespace varnel {
 

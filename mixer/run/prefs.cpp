@@ -11,9 +11,9 @@
 
 #include "mixer/run/output_checks.hpp"
 #include "mixer/utilities/limits.hpp"
-#include "mixer/utilities/line_checks.hpp"
-#include "mixer/utilities/numbers.hpp"
-#include "mixer/utilities/start_offsets.hpp"
+#include "mixer/utilities/text/line_checks.hpp"
+#include "mixer/utilities/text/numbers.hpp"
+#include "mixer/utilities/fader_script/start_offsets.hpp"
 
 namespace varnel {
 

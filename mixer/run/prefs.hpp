@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "mixer/utilities/keyword_line.hpp"
-#include "mixer/utilities/text_scan.hpp"
+#include "mixer/utilities/text/keyword_line.hpp"
+#include "mixer/utilities/text/text_scan.hpp"
 
 namespace varnel {
 

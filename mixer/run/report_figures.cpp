@@ -8,7 +8,7 @@
 #include "mixer/stringout/loudness_lines.hpp"
 #include "mixer/stringout/report.hpp"
 #include "mixer/stringout/run_record.hpp"
-#include "mixer/utilities/automation_lanes.hpp"
+#include "mixer/utilities/fader_script/automation_lanes.hpp"
 #include "mixer/utilities/limits.hpp"
 
 namespace varnel {

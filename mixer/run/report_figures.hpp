@@ -14,9 +14,9 @@
 #include "mixer/run/report_columns.hpp"
 #include "mixer/run/track_list.hpp"
 #include "mixer/stringout/html_figures.hpp"
-#include "mixer/utilities/diagnostics.hpp"
-#include "mixer/utilities/effect_settings.hpp"
-#include "mixer/utilities/fader_tables.hpp"
+#include "mixer/utilities/text/diagnostics.hpp"
+#include "mixer/utilities/effect_settings/effect_settings.hpp"
+#include "mixer/utilities/fader_script/fader_tables.hpp"
 
 namespace varnel {
 

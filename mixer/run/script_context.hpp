@@ -3,7 +3,7 @@
 #pragma once
 
 #include "mixer/run/prefs.hpp"
-#include "mixer/utilities/fader_tables.hpp"
+#include "mixer/utilities/fader_script/fader_tables.hpp"
 
 namespace varnel {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "mixer/utilities/line_checks.hpp"
+#include "mixer/utilities/text/line_checks.hpp"
 
 namespace varnel {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "mixer/utilities/limits.hpp"
-#include "mixer/utilities/text_scan.hpp"
+#include "mixer/utilities/text/text_scan.hpp"
 
 namespace varnel {
 

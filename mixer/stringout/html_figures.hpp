@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "mixer/utilities/loudness_meter.hpp"
-#include "mixer/utilities/loudness_target.hpp"
+#include "mixer/utilities/metering/loudness_meter.hpp"
+#include "mixer/utilities/metering/loudness_target.hpp"
 
 namespace varnel {
 

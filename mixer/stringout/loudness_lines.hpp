@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "mixer/utilities/loudness_meter.hpp"
-#include "mixer/utilities/loudness_target.hpp"
+#include "mixer/utilities/metering/loudness_meter.hpp"
+#include "mixer/utilities/metering/loudness_target.hpp"
 
 namespace varnel {
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "mixer/utilities/loudness_meter.hpp"
-#include "mixer/utilities/loudness_target.hpp"
-#include "mixer/utilities/output_clips.hpp"
+#include "mixer/utilities/metering/loudness_meter.hpp"
+#include "mixer/utilities/metering/loudness_target.hpp"
+#include "mixer/utilities/metering/output_clips.hpp"
 
 namespace varnel {
 

@@ -10,7 +10,7 @@
 
 #include "fuzz_support.hpp"
 #include "mixer/run/input_stage.hpp"
-#include "mixer/utilities/wav_reader.hpp"
+#include "mixer/utilities/wav/wav_reader.hpp"
 
 namespace {
 

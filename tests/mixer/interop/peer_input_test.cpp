@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "mixer/run/input_stage.hpp"
-#include "mixer/utilities/wav_reader.hpp"
+#include "mixer/utilities/wav/wav_reader.hpp"
 #include "mixer/interop/peer_tools.hpp"
 #include "support/test_support.hpp"
 

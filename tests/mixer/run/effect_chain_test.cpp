@@ -10,7 +10,7 @@
 
 #include "mixer/effects/limiter.hpp"
 #include "mixer/utilities/limits.hpp"
-#include "mixer/utilities/numbers.hpp"
+#include "mixer/utilities/text/numbers.hpp"
 
 using namespace varnel;
 

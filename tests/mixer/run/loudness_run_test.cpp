@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "mixer/utilities/output_file.hpp"
-#include "mixer/utilities/wav_writer.hpp"
+#include "mixer/utilities/wav/output_file.hpp"
+#include "mixer/utilities/wav/wav_writer.hpp"
 #include "support/session.hpp"
 
 using testsupport::ReadFile;

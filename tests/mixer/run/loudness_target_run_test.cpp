@@ -12,9 +12,9 @@
 
 #include "mixer/interop/peer_tools.hpp"
 #include "mixer/run/output_stage.hpp"
-#include "mixer/utilities/loudness_meter.hpp"
-#include "mixer/utilities/loudness_target.hpp"
-#include "mixer/utilities/numbers.hpp"
+#include "mixer/utilities/metering/loudness_meter.hpp"
+#include "mixer/utilities/metering/loudness_target.hpp"
+#include "mixer/utilities/text/numbers.hpp"
 #include "support/session.hpp"
 
 using testsupport::ReadFile;

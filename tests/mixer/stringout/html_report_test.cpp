@@ -8,7 +8,7 @@
 
 #include "mixer/stringout/html_report.hpp"
 #include "mixer/stringout/svg_plot.hpp"
-#include "mixer/utilities/automation_lanes.hpp"
+#include "mixer/utilities/fader_script/automation_lanes.hpp"
 #include "support/html_summary.hpp"
 #include "support/test_support.hpp"
 
