@@ -16,6 +16,7 @@ struct TapReverbState {
     int taps = 0;                              // N, 1..11 once set up
     int32_t delay[kTapSurfaces][kMaxTaps] = {};  // samples from the input frame
     double atten[kMaxTaps] = {};               // 1/2, 1/4, ...
+    int firstUse = 1;                          // DiscreteReverb's flag: the set-up is still due
 };
 
 // Adds the taps of one block into the return (frames before n) and the carry

@@ -11,12 +11,13 @@ namespace varnel {
 constexpr int kEqStages = 8;   // stage positions per slot; 1..6 are used
 
 // Per slot and stage: the last two inputs and outputs of each side. The
-// caller owns one for the run; the first-use flags decide when it is seeded.
+// caller owns one for the run; its first-use flags decide when it is seeded.
 struct EqState {
     double in1L[kFxSlots][kEqStages], in2L[kFxSlots][kEqStages];
     double out1L[kFxSlots][kEqStages], out2L[kFxSlots][kEqStages];
     double in1R[kFxSlots][kEqStages], in2R[kFxSlots][kEqStages];
     double out1R[kFxSlots][kEqStages], out2R[kFxSlots][kEqStages];
+    int firstUse[kFxSlots][kEqStages];   // EQ's flag of each slot and stage
 };
 
 // Runs stage `stage` of `slot` over n frames in place, after lifting

@@ -10,6 +10,7 @@ namespace varnel {
 // Previous input and previous output of each side, per slot.
 struct HpfState {
     double OldXL[kFxSlots], OldXR[kFxSlots], OldYL[kFxSlots], OldYR[kFxSlots];
+    int firstUse[kFxSlots];   // HPF's flag of each slot, 0 until its first sample
 };
 
 // Filters n frames in place, after lifting near-zero samples (Denormal):

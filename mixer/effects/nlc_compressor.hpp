@@ -7,7 +7,8 @@
 
 namespace varnel {
 
-// Per-slot memory for the whole run, set up by the slot's first-use flag.
+// Per-slot memory for the whole run, set up by the slot's first-use flag
+// (kept here with it, 0 until the slot's first call).
 struct NlcState {
     int oldpolarL[kFxSlots], oldpolarR[kFxSlots];
     float rmsL[kFxSlots], rmsR[kFxSlots];             // RMS of the last completed window
@@ -16,6 +17,7 @@ struct NlcState {
     double GrandGammaL[kFxSlots], GrandGammaR[kFxSlots];   // gain applied to each side
     float squaresL[kFxSlots], squaresR[kFxSlots];     // running sums of squares
     float intervalL[kFxSlots], intervalR[kFxSlots];   // samples in the running window
+    int firstUse[kFxSlots];                           // NonLinCOMP's flag of each slot
 };
 
 // Processes n frames in place. A window closes on a polarity change once it

@@ -17,6 +17,7 @@ struct PeakCompState {
     double newpeakL[kFxSlots], newpeakR[kFxSlots];     // peak of the running half-cycle
     double oldpeakL[kFxSlots], oldpeakR[kFxSlots];     // peak of the last completed half-cycle
     int passTL[kFxSlots], passTR[kFxSlots];            // consecutive quiet half-cycles
+    int mode[kFxSlots];   // the `state` of each slot (kCompOff until the chain starts it)
     FadeTables fades;                                  // attack and release gains
 };
 

@@ -19,6 +19,7 @@ struct RoomReverbState {
     int32_t dist[kSurfaces] = {};         // d1..d6, listener to surface
     int32_t pair[kSurfaces][kSurfaces] = {};  // pair[j][k] = djk (0 on the diagonal)
     float width = 0.0f;                   // share of the far side, 0..1
+    int firstUse = 1;                     // RecurseReverb's flag: the set-up is still due
 };
 
 // Adds the reverb of one block into the return (frames before n) and the

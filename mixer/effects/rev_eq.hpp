@@ -12,6 +12,7 @@ constexpr int kRevEqStages = 4;
 struct RevEqState {
     double in1L[kRevEqStages], in2L[kRevEqStages], out1L[kRevEqStages], out2L[kRevEqStages];
     double in1R[kRevEqStages], in2R[kRevEqStages], out1R[kRevEqStages], out2R[kRevEqStages];
+    int firstUse[kRevEqStages];   // Rev_EQ's flag of each stage
 };
 
 // The same biquad and start-up as EQ, with memory indexed by stage alone.

@@ -18,6 +18,8 @@ struct RmsCompState {
     double oldpolarL[kFxSlots], oldpolarR[kFxSlots];
     int attackCount[kFxSlots], releaseCount[kFxSlots];
     int passTL[kFxSlots], passTR[kFxSlots];         // consecutive quiet half-cycles
+    int mode[kFxSlots];      // the `state` of each slot (kCompOff until the chain starts it)
+    int firstUse[kFxSlots];  // the first-use flag of each slot
     FadeTables fades;                               // attack and release gains
 };
 

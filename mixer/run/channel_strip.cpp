@@ -50,7 +50,7 @@ VARNEL_HOT_LOOP void FadeChannelBlock(MixRun& run, int ch, int64_t s, int n, int
 VARNEL_HOT_LOOP void SumChannelBlock(MixRun& run, int ch, int n, const int32_t* L,
                                      const int32_t* R) {
     MixBuffers& b = *run.buffers;
-    EffectSettings& fx = *run.fx;
+    const EffectSettings& fx = *run.fx;
     Routing& rt = *run.routing;
     MixMeters& m = *run.meters;
     const ReverbSettings& rv = fx.reverb;

@@ -99,7 +99,6 @@ struct PassStart {
     InputStage input;
     Playback playback;
     AutomateState automate;
-    EffectSettings fx;
     ProcessorStates processors;
     FaderTables faderTables;
     VcaTables vcaTables;
@@ -109,15 +108,14 @@ struct PassStart {
 };
 
 PassStart TakePassStart(const RunTables& r) {
-    return {r.input,       r.playback,    r.automate, r.fx,           r.processors,
-            r.faderTables, r.vcaTables, r.routing,  r.faderSettings, r.meters};
+    return {r.input,       r.playback,  r.automate, r.processors,    r.faderTables,
+            r.vcaTables,   r.routing,   r.faderSettings, r.meters};
 }
 
 void RestorePassStart(RunTables& r, PassStart& s) {
     r.input = std::move(s.input);
     r.playback = std::move(s.playback);
     r.automate = std::move(s.automate);
-    r.fx = std::move(s.fx);
     r.processors = std::move(s.processors);
     r.faderTables = std::move(s.faderTables);
     r.vcaTables = std::move(s.vcaTables);

@@ -31,18 +31,25 @@ bool IsFilter(int effect) { return effect >= kHp && effect <= kLshelf; }
 
 int EqStage(int effect) { return effect - kBand1 + 1; }   // 1..4 bands, 5 high shelf, 6 low shelf
 
+// A compressor's mode starts idle at the slot's first call: the settings say
+// only that it is on, and a mode never returns to off once started.
+int& StartedMode(int* mode, int slot) {
+    if (mode[slot] == kCompOff) mode[slot] = kCompIdle;
+    return mode[slot];
+}
+
 // A strip's "rms" settings and memories as the compressor takes them.
-RmsCompCall RmsCall(int slot, double* L, double* R, EffectSettings& fx) {
-    return {slot, &fx.rmsOn[slot], L, R, fx.rmsAttack[slot], fx.rmsRelease[slot],
-            fx.rmsRatio[slot], fx.rmsThresh[slot], &fx.rmsFirstUse[slot]};
+RmsCompCall RmsCall(int slot, double* L, double* R, const EffectSettings& fx, RmsCompState& st) {
+    return {slot, &StartedMode(st.mode, slot), L, R, fx.rmsAttack[slot], fx.rmsRelease[slot],
+            fx.rmsRatio[slot], fx.rmsThresh[slot], &st.firstUse[slot]};
 }
 
 void RunOne(int effect, int slot, int64_t blockStart, int n, double* L, double* R,
-            EffectSettings& fx, ProcessorStates& ps) {
+            const EffectSettings& fx, ProcessorStates& ps) {
     switch (effect) {
     case kHp:
         HPF(ps.hpf, n, blockStart, slot, L, R, fx.hpFeedback[slot], fx.hpInput[slot],
-            fx.hpFirstUse[slot]);
+            ps.hpf.firstUse[slot]);
         break;
     case kBand1:
     case kBand2:
@@ -53,18 +60,18 @@ void RunOne(int effect, int slot, int64_t blockStart, int n, double* L, double* 
         const int stage = EqStage(effect);
         const Biquad& c = fx.eq[stage][slot];
         EQ(ps.eq, n, blockStart, slot, stage, L, R, c.b0, c.b1, c.b2, c.a1, c.a2,
-           fx.eqFirstUse[stage][slot]);
+           ps.eq.firstUse[slot][stage]);
         break;
     }
     case kRms:
-        RMSCOMPRESSOR(ps.rms, RmsCall(slot, L, R, fx), n);
+        RMSCOMPRESSOR(ps.rms, RmsCall(slot, L, R, fx, ps.rms), n);
         break;
     case kNlc:
         NonLinCOMP(ps.nlc, slot, n, L, R, fx.nlcWindow[slot], fx.nlcRatio[slot],
-                   fx.nlcThresh[slot], fx.nlcFirstUse[slot]);
+                   fx.nlcThresh[slot], ps.nlc.firstUse[slot]);
         break;
     case kComp:
-        PEAKCOMPRESSOR(ps.peak, slot, fx.compState[slot], n, L, R, fx.compAttack[slot],
+        PEAKCOMPRESSOR(ps.peak, slot, StartedMode(ps.peak.mode, slot), n, L, R, fx.compAttack[slot],
                        fx.compRelease[slot], fx.compRatio[slot], fx.compThresh[slot]);
         break;
     case kLim:
@@ -77,9 +84,9 @@ void RunOne(int effect, int slot, int64_t blockStart, int n, double* L, double* 
 
 // A run of filters can share one pass once every one of them is past its
 // start-up (the start-up frames seed the memories and pass unchanged).
-bool Settled(int effect, int slot, const EffectSettings& fx) {
-    if (effect == kHp) return fx.hpFirstUse[slot] != 0;
-    return fx.eqFirstUse[EqStage(effect)][slot] >= 2;
+bool Settled(int effect, int slot, const ProcessorStates& ps) {
+    if (effect == kHp) return ps.hpf.firstUse[slot] != 0;
+    return ps.eq.firstUse[slot][EqStage(effect)] >= 2;
 }
 
 CascadeStage MakeStage(int effect, int slot, const EffectSettings& fx, ProcessorStates& ps) {
@@ -107,9 +114,9 @@ int FilterRunEnd(const ChainPlan& plan, int first) {
     return last;
 }
 
-bool RunSettled(const ChainPlan& plan, int first, int last, int slot, const EffectSettings& fx) {
+bool RunSettled(const ChainPlan& plan, int first, int last, int slot, const ProcessorStates& ps) {
     for (int k = first; k < last; ++k)
-        if (!Settled(plan.effect[k], slot, fx)) return false;
+        if (!Settled(plan.effect[k], slot, ps)) return false;
     return true;
 }
 
@@ -123,8 +130,8 @@ int MakeStages(const ChainPlan& plan, int first, int last, int slot, const Effec
 // Runs the run of filters first..last-1 of one strip: in one cascade once
 // settled, else one by one (their start-up frames).
 void RunFilters(const ChainPlan& plan, int first, int last, int slot, int64_t blockStart, int n,
-                double* L, double* R, EffectSettings& fx, ProcessorStates& ps) {
-    if (!RunSettled(plan, first, last, slot, fx)) {
+                double* L, double* R, const EffectSettings& fx, ProcessorStates& ps) {
+    if (!RunSettled(plan, first, last, slot, ps)) {
         for (int k = first; k < last; ++k) RunOne(plan.effect[k], slot, blockStart, n, L, R, fx, ps);
         return;
     }
@@ -133,7 +140,7 @@ void RunFilters(const ChainPlan& plan, int first, int last, int slot, int64_t bl
 }
 
 void RunPlan(const ChainPlan& plan, int slot, int64_t blockStart, int n, double* L, double* R,
-             EffectSettings& fx, ProcessorStates& ps) {
+             const EffectSettings& fx, ProcessorStates& ps) {
     for (int k = 0; k < plan.count;) {
         if (IsFilter(plan.effect[k])) {
             const int last = FilterRunEnd(plan, k);
@@ -158,12 +165,12 @@ struct PairSide {
 // run one strip after the other. Each strip's effects still run in its own
 // order on its own memories.
 void RunPlanPair(const ChainPlan& plan, const PairSide& a, const PairSide& b, int64_t blockStart,
-                 int n, EffectSettings& fx, ProcessorStates& ps) {
+                 int n, const EffectSettings& fx, ProcessorStates& ps) {
     for (int k = 0; k < plan.count;) {
         const int effect = plan.effect[k];
         if (IsFilter(effect)) {
             const int last = FilterRunEnd(plan, k);
-            if (RunSettled(plan, k, last, a.slot, fx) && RunSettled(plan, k, last, b.slot, fx)) {
+            if (RunSettled(plan, k, last, a.slot, ps) && RunSettled(plan, k, last, b.slot, ps)) {
                 CascadeStage sa[kMaxCascadeStages], sb[kMaxCascadeStages];
                 const int count = MakeStages(plan, k, last, a.slot, fx, ps, sa);
                 MakeStages(plan, k, last, b.slot, fx, ps, sb);
@@ -176,8 +183,8 @@ void RunPlanPair(const ChainPlan& plan, const PairSide& a, const PairSide& b, in
             continue;
         }
         if (effect == kRms) {
-            RmsCompressorPair(ps.rms, RmsCall(a.slot, a.L, a.R, fx), RmsCall(b.slot, b.L, b.R, fx),
-                              n);
+            RmsCompressorPair(ps.rms, RmsCall(a.slot, a.L, a.R, fx, ps.rms),
+                              RmsCall(b.slot, b.L, b.R, fx, ps.rms), n);
         } else {
             RunOne(effect, a.slot, blockStart, n, a.L, a.R, fx, ps);
             RunOne(effect, b.slot, blockStart, n, b.L, b.R, fx, ps);
@@ -215,7 +222,7 @@ void PrepareFadeTables(const EffectSettings& fx, ProcessorStates& ps) {
 }
 
 void RunEffectChain(int slot, int64_t blockStart, int n, double* left, double* right,
-                    EffectSettings& fx, ProcessorStates& ps, bool withLimiter) {
+                    const EffectSettings& fx, ProcessorStates& ps, bool withLimiter) {
     if (slot < 0 || slot >= kFxSlots) return;
     const ChainPlan plan = PlanChain(slot, fx, withLimiter);
     for (int t = 0; t < n; t += kChainTile)
@@ -223,7 +230,7 @@ void RunEffectChain(int slot, int64_t blockStart, int n, double* left, double* r
 }
 
 void RunStripEffects(int slot, int64_t blockStart, int n, int32_t* L, int32_t* R, double* workL,
-                     double* workR, EffectSettings& fx, ProcessorStates& ps, double postGain,
+                     double* workR, const EffectSettings& fx, ProcessorStates& ps, double postGain,
                      double fullScale, int& clipFlag) {
     if (slot < 0 || slot >= kFxSlots) return;
     const ChainPlan plan = PlanChain(slot, fx, true);
@@ -243,7 +250,7 @@ bool SameEffectChain(int slotA, int slotB, const EffectSettings& fx) {
 }
 
 void RunStripEffectsPair(const StripBlock& a, const StripBlock& b, int64_t blockStart, int n,
-                         double* work, EffectSettings& fx, ProcessorStates& ps, double fullScale) {
+                         double* work, const EffectSettings& fx, ProcessorStates& ps, double fullScale) {
     const ChainPlan plan = PlanChain(a.slot, fx, true);
     // The four tiles sit 128 bytes off a multiple of 4 KiB from each other,
     // so the loops that read or write all four at one index do not make the

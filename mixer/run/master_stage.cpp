@@ -77,7 +77,7 @@ void ApplyMasterGain(int32_t* L, int32_t* R, int n, double gain) {
 
 int MasterStage(MixRun& run, int64_t s, int n) {
     MixBuffers& b = *run.buffers;
-    EffectSettings& fx = *run.fx;
+    const EffectSettings& fx = *run.fx;
     FaderSettings& fs = *run.settings;
     MixMeters& m = *run.meters;
     const ReverbSettings& rv = fx.reverb;

@@ -65,7 +65,7 @@ const double* VcaCurves(const MixBuffers& b) { return b.vcaGain.empty() ? nullpt
 void ChannelPass(MixRun& run, int64_t s, int n) {
     MixBuffers& b = *run.buffers;
     InputStage& in = *run.input;
-    EffectSettings& fx = *run.fx;
+    const EffectSettings& fx = *run.fx;
     FaderSettings& fs = *run.settings;
     MixMeters& m = *run.meters;
     const int h = n > 255 ? n - 256 : n;
@@ -105,7 +105,7 @@ void ChannelPass(MixRun& run, int64_t s, int n) {
 
 void SubmixPass(MixRun& run, int64_t s, int n) {
     MixBuffers& b = *run.buffers;
-    EffectSettings& fx = *run.fx;
+    const EffectSettings& fx = *run.fx;
     FaderSettings& fs = *run.settings;
     Routing& rt = *run.routing;
     const double* vcaGain = b.vcaGain.empty() ? nullptr : b.vcaGain.data();
@@ -150,7 +150,7 @@ VARNEL_HOT_LOOP void BusSumming(MixRun& run, int n) {
 
 void SubmixSends(MixRun& run, int n) {
     MixBuffers& b = *run.buffers;
-    EffectSettings& fx = *run.fx;
+    const EffectSettings& fx = *run.fx;
     const ReverbSettings& rv = fx.reverb;
     for (int k = 1; k < kBuses; ++k) {
         if (!run.routing->busActive[size_t(k)]) continue;
@@ -204,14 +204,14 @@ namespace {
 // The reverb input filters on one reverb's summed sends: high-pass, then
 // low-pass, each with its own memory (stages hp and lp of that reverb).
 void FilterSends(MixRun& run, int64_t s, int n, double* L, double* R, int hpStage, int lpStage) {
-    ReverbSettings& rv = run.fx->reverb;
+    const ReverbSettings& rv = run.fx->reverb;
     RevEqState& st = run.processors->revEq;
     if (rv.rhpOn)
         Rev_EQ(st, n, s, hpStage, L, R, rv.rhp.b0, rv.rhp.b1, rv.rhp.b2, rv.rhp.a1, rv.rhp.a2,
-               rv.revEqFirstUse[hpStage]);
+               st.firstUse[hpStage]);
     if (rv.rlpOn)
         Rev_EQ(st, n, s, lpStage, L, R, rv.rlp.b0, rv.rlp.b1, rv.rlp.b2, rv.rlp.a1, rv.rlp.a2,
-               rv.revEqFirstUse[lpStage]);
+               st.firstUse[lpStage]);
 }
 
 void SendPeaks(MixMeters& m, int slot, const double* L, const double* R, int n) {
@@ -225,22 +225,23 @@ void SendPeaks(MixMeters& m, int slot, const double* L, const double* R, int n) 
 
 int RunReverbs(MixRun& run, int64_t s, int n, bool tap, bool room, bool sendPeaks) {
     MixBuffers& b = *run.buffers;
-    ReverbSettings& rv = run.fx->reverb;
+    const ReverbSettings& rv = run.fx->reverb;
     ProcessorStates& ps = *run.processors;
     if (tap) {
         FilterSends(run, s, n, b.trevSendL.data(), b.trevSendR.data(), kTapRevHighPass,
                     kTapRevLowPass);
-        int st = DiscreteReverb(ps.tap, kBlockFrames, rv.tapFirstUse, n, run.rate, b.trevSendL.data(),
-                                b.trevSendR.data(), rv.tapSize, b.carryL.data(), b.carryR.data(),
-                                b.returnL.data(), b.returnR.data(), rv.tapCount, rv.posX, rv.posY,
-                                rv.posZ);
+        int tapCount = rv.tapCount;   // the set-up limits its own copy
+        int st = DiscreteReverb(ps.tap, kBlockFrames, ps.tap.firstUse, n, run.rate,
+                                b.trevSendL.data(), b.trevSendR.data(), rv.tapSize, b.carryL.data(),
+                                b.carryR.data(), b.returnL.data(), b.returnR.data(), tapCount,
+                                rv.posX, rv.posY, rv.posZ);
         if (st != 0) return st;
         if (sendPeaks) SendPeaks(*run.meters, kTapSendSlot, b.trevSendL.data(), b.trevSendR.data(), n);
     }
     if (room) {
         FilterSends(run, s, n, b.revSendL.data(), b.revSendR.data(), kRoomRevHighPass,
                     kRoomRevLowPass);
-        int st = RecurseReverb(ps.room, rv.roomFirstUse, n, run.rate, b.revSendL.data(),
+        int st = RecurseReverb(ps.room, ps.room.firstUse, n, run.rate, b.revSendL.data(),
                                b.revSendR.data(), rv.roomSize, b.carryL.data(), b.carryR.data(),
                                b.returnL.data(), b.returnR.data(), rv.posX, rv.posY, rv.posZ,
                                rv.width);

@@ -33,7 +33,7 @@ struct MixRun {
     Routing* routing = nullptr;
     Playback* playback = nullptr;
     AutomateState* automate = nullptr;
-    EffectSettings* fx = nullptr;
+    const EffectSettings* fx = nullptr;  // read only: the processors keep their state apart
     ProcessorStates* processors = nullptr;
     MixBuffers* buffers = nullptr;
     MixMeters* meters = nullptr;

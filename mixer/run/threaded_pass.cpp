@@ -22,7 +22,7 @@ int RunChannelItem(void* context, int item, int lane) {
     const int n = t.blockLength;
     const int h = HistorySplit(n);
     InputStage& in = *run.input;
-    EffectSettings& fx = *run.fx;
+    const EffectSettings& fx = *run.fx;
     FaderSettings& fs = *run.settings;
     MixMeters& m = *run.meters;
     InputScratch& scratch = lane == 0 ? in.scratch : t.scratch[size_t(lane)];

@@ -20,7 +20,7 @@ static void Fill(T (&table)[N], T value) {
 }
 
 void ResetEffectSettings(EffectSettings& fx) {
-    Fill(fx.compState, 0);
+    Fill(fx.compOn, 0);
     Fill(fx.compThresh, int32_t(kUnityThreshold));
     Fill(fx.compAttack, int32_t(0));
     Fill(fx.compRelease, int32_t(0));
@@ -30,22 +30,18 @@ void ResetEffectSettings(EffectSettings& fx) {
     Fill(fx.rmsAttack, int32_t(0));
     Fill(fx.rmsRelease, int32_t(0));
     Fill(fx.rmsRatio, 1.0);
-    Fill(fx.rmsFirstUse, 0);
     Fill(fx.nlcOn, 0);
     Fill(fx.nlcThresh, int32_t(kUnityThreshold));
     Fill(fx.nlcWindow, int32_t(0));
     Fill(fx.nlcRatio, 1.0);
-    Fill(fx.nlcFirstUse, 0);
     Fill(fx.limOn, 0);
     Fill(fx.limThresh, int32_t(kUnityThreshold));
     Fill(fx.hpOn, 0);
     Fill(fx.hpFeedback, 0.0);
     Fill(fx.hpInput, 1.0);
-    Fill(fx.hpFirstUse, 0);
     for (int st = 0; st < kEqSettingStages; ++st) {
         Fill(fx.eqOn[st], 0);
         Fill(fx.eq[st], Biquad{1.0, 0.0, 0.0, 0.0, 0.0});
-        Fill(fx.eqFirstUse[st], 0);
     }
     Fill(fx.revOn, 0);
     Fill(fx.revLevel, 0.0f);
@@ -67,7 +63,7 @@ bool EffectEnabled(const EffectSettings& fx, int effect, int slot) {
     case kLshelf: return fx.eqOn[kLowShelfStage][slot] != 0;
     case kRms: return fx.rmsOn[slot] != 0;
     case kNlc: return fx.nlcOn[slot] != 0;
-    case kComp: return fx.compState[slot] != 0;
+    case kComp: return fx.compOn[slot] != 0;
     case kLim: return fx.limOn[slot] != 0;
     default: return false;
     }
@@ -90,7 +86,7 @@ bool IsBusSlot(int slot) { return slot == 0 || (slot > kSubmixBase && slot <= kS
 // A threshold in the slot's own sample scale: channels at 2^23 full scale,
 // master and submixes 256 times that, less one so 0 dB fits in 32 bits.
 int32_t ThresholdToRaw(double t, int levelMode, int slot) {
-    CheckThresh(t, levelMode);
+    ClampThreshold(t, levelMode == 1);
     double scaled = levelMode == 1 ? t / 100.0 * kChannelFullScale
                                    : std::pow(10.0, t / 20.0) * kChannelFullScale;
     int64_t raw = TruncToInt64(scaled);
@@ -114,20 +110,20 @@ void ReadCompressor(Pass& p, const char* keyword, int& masterFlag, int* on, int3
         on[slot] = 1;
         thresh[slot] = ThresholdToRaw(row[1], p.levelMode, slot);
         int a = MsToSamples(row[2], p.rate);
-        checkValL(a, 10, p.rate);
+        ClampAttackSamples(a, p.rate);
         attack[slot] = a;
         int r = MsToSamples(row[3], p.rate);
-        checkValL(r, 11, p.rate);
+        ClampReleaseSamples(r, p.rate);
         release[slot] = r;
         double q = row[4];
-        checkValD(q, 12, p.rate);
+        ClampRatio(q);
         ratio[slot] = q;
     });
 }
 
 // A design frequency: [1, rate/2], then kept clear of half the rate.
 double DesignFrequency(const Pass& p, int slot, double f, const char* keyword) {
-    checkValD(f, 20, p.rate);
+    ClampDesignFrequency(f, p.rate);
     double top = p.rate * kMaxDesignFraction;
     if (f > top) {
         f = top;
@@ -147,9 +143,9 @@ void ReadEqStage(Pass& p, const char* keyword, int stage, int& masterFlag, Desig
         fx.eqOn[stage][slot] = 1;
         double f = DesignFrequency(p, slot, row[1], keyword);
         double g = row[2];
-        checkValD(g, 21, p.rate);
+        ClampEqGain(g);
         double q = row[3];
-        checkValD(q, 22, p.rate);
+        ClampEqQ(q);
         fx.eq[stage][slot] = design(f, g, q, p.rate);
     });
 }
@@ -194,7 +190,7 @@ void ReadEffectSettings(const ScanText& faderContent, const ScanText& prefsConte
     if (verbosity >= 2) std::puts("Reading effect settings...");
 
     Announce(verbosity, "\tReading peak compressor settings...");
-    ReadCompressor(p, "comp", m.comp, out.compState, out.compThresh, out.compAttack,
+    ReadCompressor(p, "comp", m.comp, out.compOn, out.compThresh, out.compAttack,
                    out.compRelease, out.compRatio);
     ReadCompressor(p, "rms", m.rms, out.rmsOn, out.rmsThresh, out.rmsAttack, out.rmsRelease,
                    out.rmsRatio);
@@ -206,7 +202,7 @@ void ReadEffectSettings(const ScanText& faderContent, const ScanText& prefsConte
         out.nlcThresh[slot] = ThresholdToRaw(row[1], p.levelMode, slot);
         out.nlcWindow[slot] = TruncToInt32(row[2]);
         double q = row[3];
-        checkValD(q, 12, p.rate);
+        ClampRatio(q);
         out.nlcRatio[slot] = q;
     });
     ParamsFromBuffer(p.content, "lim", *table, 2, m.lim, m.anyEffect, &p.lines);

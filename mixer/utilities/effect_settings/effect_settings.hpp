@@ -31,8 +31,9 @@ struct MasterFlags {
 };
 
 struct EffectSettings {
-    // Peak compressor "comp": state 0 off, 1 on and idle (advanced by the processor).
-    int compState[kSlots];
+    // Peak compressor "comp". The on-switches here stay as read; the
+    // processors keep their modes and first-use flags in their own state.
+    int compOn[kSlots];
     int32_t compThresh[kFxSlots];
     int32_t compAttack[kFxSlots];   // samples
     int32_t compRelease[kFxSlots];  // samples
@@ -43,13 +44,11 @@ struct EffectSettings {
     int32_t rmsAttack[kFxSlots];
     int32_t rmsRelease[kFxSlots];
     double rmsRatio[kFxSlots];
-    int rmsFirstUse[kFxSlots];
     // NLC compressor "nlc".
     int nlcOn[kSlots];
     int32_t nlcThresh[kFxSlots];
     int32_t nlcWindow[kFxSlots];  // samples
     double nlcRatio[kFxSlots];
-    int nlcFirstUse[kFxSlots];
     // Limiter "lim".
     int limOn[kSlots];
     int32_t limThresh[kFxSlots];
@@ -57,11 +56,9 @@ struct EffectSettings {
     int hpOn[kSlots];
     double hpFeedback[kFxSlots];
     double hpInput[kFxSlots];
-    int hpFirstUse[kFxSlots];
     // EQ stages [stage][slot]: "band1".."band4", "hshelf", "lshelf".
     int eqOn[kEqSettingStages][kSlots];
     Biquad eq[kEqSettingStages][kFxSlots];
-    int eqFirstUse[kEqSettingStages][kSlots];
     // Reverb sends "rev" (room) and "trev" (tap).
     int revOn[kSlots];
     float revLevel[kFxSlots];

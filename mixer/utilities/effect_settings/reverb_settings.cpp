@@ -11,10 +11,10 @@ namespace varnel {
 
 double LevelToGain(double level, bool percentMode) {
     if (percentMode) {
-        CheckSndRtn(level, 1);
+        ClampSendLevel(level, true);
         return level / 100.0;
     }
-    CheckSndRtn(level, 0);
+    ClampSendLevel(level, false);
     return std::pow(10.0, level / 20.0);
 }
 
@@ -90,7 +90,7 @@ void ReadReverbPlacement(const ScanText& src, ReverbSettings& rv) {
         for (int i = 0; i < 3; ++i) {
             if (!NextValue(k, i == 2, v)) continue;  // a missing coordinate keeps its value
             float p = float(DecimalOf(k, v));
-            checkValF(p, 100);
+            ClampPercent(p);
             *coords[i] = p;
         }
         return true;

@@ -11,7 +11,7 @@
 
 namespace varnel {
 
-// Reverb filter stages, in the order their first-use flags are kept.
+// Reverb filter stages, in the order the filters' memories are kept.
 enum RevEqStage { kTapRevHighPass, kTapRevLowPass, kRoomRevHighPass, kRoomRevLowPass };
 
 struct ReverbSettings {
@@ -34,10 +34,6 @@ struct ReverbSettings {
     int tapActive = 0;
     int tapMode = 0;     // 0 none, 1 room-reverb send, 2 reverb return
     std::string tapFileName;
-    // Owned for the processors: cleared filter flags, reverb set-up still due.
-    int revEqFirstUse[4] = {0, 0, 0, 0};
-    int roomFirstUse = 1;
-    int tapFirstUse = 1;
 };
 
 // Send or return level as a linear factor: checked in the level mode, then

@@ -115,7 +115,6 @@ struct FaderState {
 struct Playback {
     std::array<FaderState, kSlots> slot{};
     std::array<FaderState, kVcas> vca{};
-    double vcadBNewLevel = 0.0;  // last level computed by the VCA filler
 };
 
 // Gains and input signs an automated slot carries from sample to sample.

@@ -28,8 +28,8 @@ void FillVCA(int64_t blockStart, int n, int v, VcaTables& tables, Playback& play
         if (st.progress >= rampLength) {
             level = double(st.target);
         } else {
-            playback.vcadBNewLevel = RampdB(st, st.progress, rampLength, tables.shape[ri]);
-            level = std::pow(10.0, playback.vcadBNewLevel / 20.0) * double(kLevelUnity);
+            const double dB = RampdB(st, st.progress, rampLength, tables.shape[ri]);
+            level = std::pow(10.0, dB / 20.0) * double(kLevelUnity);
         }
         curve[i] = level * kInvUnity;
         st.applied = TruncToInt32(level);

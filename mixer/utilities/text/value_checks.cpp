@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 
 #include "mixer/utilities/text/numbers.hpp"
 
@@ -20,34 +19,30 @@ int SampleLimit(double base, double factor) { return TruncToInt32(base * factor)
 
 }  // namespace
 
-void checkValL(int& value, int code, double base) {
-    if (code == 10) {
-        if (value < 1) value = 1;
-        int top = SampleLimit(base, 2.0);
-        if (value > top) value = top;
-    } else if (code == 11) {
-        if (value <= 9) value = 10;
-        int top = SampleLimit(base, 5.0);
-        if (value > top) value = top;
-    }
+void ClampAttackSamples(int& value, double rate) {
+    if (value < 1) value = 1;
+    int top = SampleLimit(rate, 2.0);
+    if (value > top) value = top;
 }
 
-void checkValD(double& value, int code, double base) {
-    switch (code) {
-    case 12: Clamp(value, 1.0, 50.0); break;
-    case 20:
-        if (value > base / 2.0) value = base / 2.0;
-        if (value < 1.0) value = 1.0;
-        break;
-    case 21: Clamp(value, -15.0, 15.0); break;
-    case 22: Clamp(value, 0.01, 100.0); break;
-    default: break;
-    }
+void ClampReleaseSamples(int& value, double rate) {
+    if (value <= 9) value = 10;
+    int top = SampleLimit(rate, 5.0);
+    if (value > top) value = top;
 }
 
-void checkValF(float& value, int code) {
-    if (code == 100) value = std::clamp(value, 0.0f, 100.0f);
+void ClampRatio(double& value) { Clamp(value, 1.0, 50.0); }
+
+void ClampDesignFrequency(double& value, double rate) {
+    if (value > rate / 2.0) value = rate / 2.0;
+    if (value < 1.0) value = 1.0;
 }
+
+void ClampEqGain(double& value) { Clamp(value, -15.0, 15.0); }
+
+void ClampEqQ(double& value) { Clamp(value, 0.01, 100.0); }
+
+void ClampPercent(float& value) { value = std::clamp(value, 0.0f, 100.0f); }
 
 bool ClampSlot(int& slot) {
     if (uint32_t(slot) <= 135u) return false;
@@ -55,22 +50,14 @@ bool ClampSlot(int& slot) {
     return true;
 }
 
-void checkValI(int& value, int code) {
-    if (code == 1 && ClampSlot(value)) std::puts(">>Channel number out of range or not specified!");
+void ClampThreshold(double& value, bool percent) {
+    if (percent) Clamp(value, 0.0, 100.0);
+    else Clamp(value, -144.0, 0.0);
 }
 
-int CheckThresh(double& value, int code) {
-    if (code == 0) Clamp(value, -144.0, 0.0);
-    else if (code == 1) Clamp(value, 0.0, 100.0);
-    else return 0;
-    return 1;
-}
-
-int CheckSndRtn(double& value, int code) {
-    if (code == 0) Clamp(value, -144.0, 12.02);
-    else if (code == 1) Clamp(value, 0.0, 400.0);
-    else return 0;
-    return 1;
+void ClampSendLevel(double& value, bool percent) {
+    if (percent) Clamp(value, 0.0, 400.0);
+    else Clamp(value, -144.0, 12.02);
 }
 
 }  // namespace varnel

@@ -1,27 +1,30 @@
-// Range checks of the effect settings. Each clamps its value in place; only
-// checkValI prints (an out-of-range fader designator). The level-based checks
-// take the fader file's level mode as code: 0 decibels, 1 percent.
+// Range checks of the effect settings, each named by what it clamps. Each
+// clamps its value in place and prints nothing; the line readers print what
+// a line needs with the line's location.
 #pragma once
 
 namespace varnel {
 
-// Code 10: 1 sample .. 2 x base; code 11: 10 samples .. 5 x base
-// (a value of 9 or less becomes 10). Base is the sample rate.
-void checkValL(int& value, int code, double base);
-// Code 12: [1, 50]; 20: at most base / 2, then at least 1; 21: [-15, 15];
-// 22: [0.01, 100].
-void checkValD(double& value, int code, double base);
-// Code 100: [0, 100].
-void checkValF(float& value, int code);
-// Code 1: any slot above 135 (negative ones included) becomes 135, with a
-// message.
-void checkValI(int& value, int code);
-// The same clamp without the message; true when the slot was out of range
-// (the line readers print the message with the line's location).
+// A compressor's attack in samples: 1 .. 2 x rate.
+void ClampAttackSamples(int& samples, double rate);
+// A compressor's release in samples: 9 or less becomes 10, at most 5 x rate.
+void ClampReleaseSamples(int& samples, double rate);
+// A compressor's ratio: [1, 50].
+void ClampRatio(double& ratio);
+// A filter's design frequency: at most rate / 2, then at least 1 Hz.
+void ClampDesignFrequency(double& hz, double rate);
+// An EQ stage's gain in decibels: [-15, 15].
+void ClampEqGain(double& dB);
+// An EQ stage's Q: [0.01, 100].
+void ClampEqQ(double& q);
+// A reverb placement coordinate in percent: [0, 100].
+void ClampPercent(float& percent);
+// An effect line's slot: any above 135 (negative ones included) becomes 135;
+// true when it was out of range.
 bool ClampSlot(int& slot);
-// Threshold: decibels [-144, 0], percent [0, 100]. Returns 1 for a known code.
-int CheckThresh(double& value, int code);
-// Send or return level: decibels [-144, 12.02], percent [0, 400].
-int CheckSndRtn(double& value, int code);
+// A compressor or limiter threshold: decibels [-144, 0], percent [0, 100].
+void ClampThreshold(double& value, bool percent);
+// A send or return level: decibels [-144, 12.02], percent [0, 400].
+void ClampSendLevel(double& value, bool percent);
 
 }  // namespace varnel

@@ -46,22 +46,26 @@ struct Chain {
 // documented to run, then the return to integers.
 void Reference(Chain& c, int slot, const std::vector<int>& order, int64_t s, int n, int32_t* L,
                int32_t* R, int& clip) {
-    EffectSettings& fx = *c.fx;
+    const EffectSettings& fx = *c.fx;
     ProcessorStates& ps = *c.ps;
     std::vector<double> wL(L, L + n), wR(R, R + n);
     for (int e : order) {
         if (e == kHp) {
             HPF(ps.hpf, n, s, slot, wL.data(), wR.data(), fx.hpFeedback[slot], fx.hpInput[slot],
-                fx.hpFirstUse[slot]);
+                ps.hpf.firstUse[slot]);
         } else if (e <= kLshelf) {
             const int k = e - kBand1 + 1;
             const Biquad& q = fx.eq[k][slot];
             EQ(ps.eq, n, s, slot, k, wL.data(), wR.data(), q.b0, q.b1, q.b2, q.a1, q.a2,
-               fx.eqFirstUse[k][slot]);
+               ps.eq.firstUse[slot][k]);
         } else if (e == kRms) {
-            RMSCOMPRESSOR(ps.rms, slot, fx.rmsOn[slot], n, wL.data(), wR.data(), fx.rmsAttack[slot],
-                          fx.rmsRelease[slot], fx.rmsRatio[slot], fx.rmsThresh[slot],
-                          fx.rmsFirstUse[slot]);
+            int& mode = ps.rms.mode[slot];
+            if (mode == kCompOff) mode = kCompIdle;   // an "rms" line starts it idle
+            RMSCOMPRESSOR(ps.rms,
+                          {slot, &mode, wL.data(), wR.data(), fx.rmsAttack[slot],
+                           fx.rmsRelease[slot], fx.rmsRatio[slot], fx.rmsThresh[slot],
+                           &ps.rms.firstUse[slot]},
+                          n);
         } else if (e == kLim) {
             LIMITER(slot, n, wL.data(), wR.data(), fx.limThresh[slot]);
         }
@@ -107,7 +111,7 @@ TEST(EffectChain, TilesAndFusedFiltersMatchWholeBlockOrder) {
             s += n;
         }
         EXPECT_EQ(clipTiled, clipWhole);
-        EXPECT_EQ(tiled.fx->rmsOn[slot], whole.fx->rmsOn[slot]);
+        EXPECT_EQ(tiled.ps->rms.mode[slot], whole.ps->rms.mode[slot]);
         EXPECT_EQ(tiled.ps->eq.out1L[slot][3], whole.ps->eq.out1L[slot][3]);
         EXPECT_EQ(tiled.ps->hpf.OldYR[slot], whole.ps->hpf.OldYR[slot]);
     }
@@ -145,7 +149,7 @@ TEST(EffectChain, PairedStripsMatchEachAlone) {
     EXPECT_EQ(clip1, pclip1);
     EXPECT_EQ(clip3, pclip3);
     for (int slot : {1, 3}) {
-        EXPECT_EQ(single.fx->rmsOn[slot], paired.fx->rmsOn[slot]);
+        EXPECT_EQ(single.ps->rms.mode[slot], paired.ps->rms.mode[slot]);
         EXPECT_EQ(single.ps->eq.out1R[slot][6], paired.ps->eq.out1R[slot][6]);
         EXPECT_EQ(single.ps->hpf.OldYL[slot], paired.ps->hpf.OldYL[slot]);
     }

@@ -44,7 +44,7 @@ TEST(EffectSettings, DefaultsWithoutLines) {
     Result r = Read("\nmix\nv\t1\t0\nend\n");
     const EffectSettings& fx = *r.fx;
     for (int s = 0; s < kFxSlots; ++s) {
-        ASSERT_EQ(fx.compState[s], 0);
+        ASSERT_EQ(fx.compOn[s], 0);
         ASSERT_EQ(fx.compThresh[s], 8388608);
         ASSERT_EQ(fx.rmsThresh[s], 8388608);
         ASSERT_EQ(fx.nlcThresh[s], 8388608);
@@ -72,7 +72,7 @@ TEST(EffectSettings, CompressorTimesInSamples) {
     Result r = Read("\ncomp\t1\t-10\t0\t0\t2\ncomp\t2\t-10\t5000\t9000\t2\n"
                     "rms\t3\t-10\t10\t100\t0\nrms\t4\t-10\t-5\t5\t60\n");
     const EffectSettings& fx = *r.fx;
-    EXPECT_EQ(fx.compState[1], 1);
+    EXPECT_EQ(fx.compOn[1], 1);
     EXPECT_EQ(fx.compAttack[1], 1);
     EXPECT_EQ(fx.compRelease[1], 10);
     EXPECT_EQ(fx.compAttack[2], 88200);
@@ -186,7 +186,7 @@ TEST(EffectSettings, DesignFrequencyKeptBelowHalfRate) {
 TEST(EffectSettings, OutOfRangeChannels) {
     Result r = Read("\ncomp\t200\t-10\t1\t20\t2\ncomp\t-1\t-12\t1\t20\t3\n");
     EXPECT_EQ(r.out, std::string(kSlotMessage) + kSlotMessage);
-    EXPECT_EQ(r.fx->compState[135], 1);
+    EXPECT_EQ(r.fx->compOn[135], 1);
     EXPECT_EQ(r.fx->compRatio[135], 3.0);
 }
 
@@ -276,7 +276,7 @@ TEST(EffectSettings, OrderLines) {
     EXPECT_EQ(r.fx->position[kComp][4], 1);
     EXPECT_EQ(r.fx->position[kHp][4], 11);
     EXPECT_EQ(r.fx->position[kLim][0], 0);
-    EXPECT_EQ(r.fx->compState[4], 1);
+    EXPECT_EQ(r.fx->compOn[4], 1);
     EXPECT_EQ(r.fx->compThresh[4], 2652710);  // -10 dB from the effect line, not 1 from the order line
 }
 
@@ -284,9 +284,9 @@ TEST(EffectSettings, OrderLineMends) {
     // "ofs" without its value, then an effect line; a mix name beginning with "o".
     Result r = Read("outro\ncomp\t1\t-10\t1\t20\t2\nofs\ncomp\t3\t-10\t10\t100\t4\n"
                     "order\tcomp\t5\t2\n");
-    EXPECT_EQ(r.fx->compState[1], 1);
-    EXPECT_EQ(r.fx->compState[3], 1);
-    EXPECT_EQ(r.fx->compState[5], 0);
+    EXPECT_EQ(r.fx->compOn[1], 1);
+    EXPECT_EQ(r.fx->compOn[3], 1);
+    EXPECT_EQ(r.fx->compOn[5], 0);
     EXPECT_EQ(r.fx->compRatio[3], 4.0);
     EXPECT_EQ(r.fx->position[kComp][1], 11);
     EXPECT_EQ(r.fx->position[kComp][3], 11);
@@ -374,7 +374,7 @@ TEST(EffectSettings, SecondReadStartsAfresh) {
                        44100, false, 1, 2, true, false, "", *fx);
     ReadEffectSettings("\nmix\n", "", 48000, false, 1, 2, false, false, "", *fx);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(fx->compState[0], 0);
+    EXPECT_EQ(fx->compOn[0], 0);
     EXPECT_EQ(fx->master.anyEffect, 0);
     EXPECT_EQ(fx->master.fxg, 0);
     EXPECT_EQ(fx->reverb.roomActive, 0);
