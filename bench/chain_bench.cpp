@@ -60,10 +60,10 @@ void TimeCase(Case& c, int blocks, const std::vector<int32_t>& srcL, const std::
         const auto t0 = std::chrono::steady_clock::now();
         if (c.pair) {
             RunStripEffectsPair({1, L.data(), R.data(), 1.0, clip},
-                                {2, L2.data(), R2.data(), 1.0, clip2}, c.start, kBlockFrames,
+                                {2, L2.data(), R2.data(), 1.0, clip2}, kBlockFrames,
                                 work.data(), *c.fx, *c.ps, kChannelFullScale);
         } else {
-            RunStripEffects(1, c.start, kBlockFrames, L.data(), R.data(), wL.data(), wR.data(),
+            RunStripEffects(1, kBlockFrames, L.data(), R.data(), wL.data(), wR.data(),
                             *c.fx, *c.ps, 1.0, kChannelFullScale, clip);
         }
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

@@ -5,8 +5,7 @@
 
 namespace varnel {
 
-void EQ(EqState& st, int n, [[maybe_unused]] int64_t blockStart, int slot, int stage,
-        double* left, double* right, double b0, double b1, double b2, double a1, double a2,
+void EQ(EqState& st, int n, int slot, int stage, double* left, double* right, double b0, double b1, double b2, double a1, double a2,
         int& firstUse) {
     if (slot < 0 || slot >= kFxSlots || stage < 0 || stage >= kEqStages || n < 1) return;
     Denormal(left, right, n);

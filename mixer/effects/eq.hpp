@@ -22,10 +22,8 @@ struct EqState {
 
 // Runs stage `stage` of `slot` over n frames in place, after lifting
 // near-zero samples (Denormal). `firstUse` is the flag of (stage, slot):
-// 0 -> 1 -> 2 as the first and second samples are seen. blockStart does not
-// affect the result. A slot outside 0..135 or a stage outside 0..7 leaves the
-// buffers untouched.
-void EQ(EqState& st, int n, int64_t blockStart, int slot, int stage, double* left,
-        double* right, double b0, double b1, double b2, double a1, double a2, int& firstUse);
+// 0 -> 1 -> 2 as the first and second samples are seen. A slot outside
+// 0..135 or a stage outside 0..7 leaves the buffers untouched.
+void EQ(EqState& st, int n, int slot, int stage, double* left, double* right, double b0, double b1, double b2, double a1, double a2, int& firstUse);
 
 }  // namespace varnel

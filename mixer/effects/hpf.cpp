@@ -42,8 +42,7 @@ void FilterPair(double* left, double* right, int n, double feedback, double inpu
 
 }  // namespace
 
-void HPF(HpfState& st, int n, [[maybe_unused]] int64_t blockStart, int slot, double* left,
-         double* right, double feedback, double input, int& firstUse) {
+void HPF(HpfState& st, int n, int slot, double* left, double* right, double feedback, double input, int& firstUse) {
     if (slot < 0 || slot >= kFxSlots || n < 1) return;
     Denormal(left, right, n);
     const bool seed = firstUse == 0;

@@ -16,9 +16,8 @@ struct HpfState {
 // Filters n frames in place, after lifting near-zero samples (Denormal):
 // y = feedback * y_prev + input * (x - x_prev). On the slot's first call
 // (firstUse 0) the first sample passes unchanged and seeds both memories;
-// firstUse becomes 1. blockStart does not affect the result. A slot outside
-// 0..135 leaves the buffers untouched.
-void HPF(HpfState& st, int n, int64_t blockStart, int slot, double* left, double* right,
-         double feedback, double input, int& firstUse);
+// firstUse becomes 1. A slot outside 0..135 leaves the buffers untouched.
+void HPF(HpfState& st, int n, int slot, double* left, double* right, double feedback,
+         double input, int& firstUse);
 
 }  // namespace varnel

@@ -63,7 +63,7 @@ double LimiterReductiondB(double magnitude, int threshold) {
     return out < m ? 20.0 * std::log10(m / out) : 0.0;
 }
 
-void LIMITER([[maybe_unused]] int slot, int n, double* left, double* right, int threshold,
+void LIMITER(int n, double* left, double* right, int threshold,
              [[maybe_unused]] Kernel kernel) {
     const double knee = threshold * kKneeFactor;
 #if VARNEL_AVX2_KERNELS

@@ -7,9 +7,8 @@
 namespace varnel {
 
 // Processes n frames of both sides in place. Magnitudes below 0.0001 are
-// written back as +-0.0001 (a zero as +0.0001). The slot does not affect the
-// result.
-void LIMITER(int slot, int n, double* left, double* right, int threshold,
+// written back as +-0.0001 (a zero as +0.0001).
+void LIMITER(int n, double* left, double* right, int threshold,
              Kernel kernel = Kernel::kBest);
 
 // How far LIMITER with this threshold turns down a sample of the given

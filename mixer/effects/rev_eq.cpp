@@ -5,7 +5,7 @@
 
 namespace varnel {
 
-void Rev_EQ(RevEqState& st, int n, [[maybe_unused]] int64_t blockStart, int stage,
+void Rev_EQ(RevEqState& st, int n, int stage,
             double* left, double* right, double b0, double b1, double b2, double a1, double a2,
             int& firstUse) {
     if (stage < 0 || stage >= kRevEqStages || n < 1) return;

@@ -17,7 +17,7 @@ struct RevEqState {
 
 // The same biquad and start-up as EQ, with memory indexed by stage alone.
 // A stage outside 0..3 leaves the buffers untouched.
-void Rev_EQ(RevEqState& st, int n, int64_t blockStart, int stage, double* left, double* right,
+void Rev_EQ(RevEqState& st, int n, int stage, double* left, double* right,
             double b0, double b1, double b2, double a1, double a2, int& firstUse);
 
 }  // namespace varnel

@@ -261,11 +261,6 @@ void RunStrips(RmsCompState& st, const RmsCompCall* const* calls, int n) {
 
 }  // namespace
 
-void RMSCOMPRESSOR(RmsCompState& st, int slot, int& state, int n, double* left, double* right,
-                   int attack, int release, double ratio, int threshold, int& firstUse) {
-    RMSCOMPRESSOR(st, {slot, &state, left, right, attack, release, ratio, threshold, &firstUse}, n);
-}
-
 void RMSCOMPRESSOR(RmsCompState& st, const RmsCompCall& call, int n) {
     if (!ValidSlot(call.slot)) return;
     const RmsCompCall* calls[1] = {&call};

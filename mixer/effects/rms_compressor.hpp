@@ -23,15 +23,11 @@ struct RmsCompState {
     FadeTables fades;                               // attack and release gains
 };
 
-// Processes n frames in place. attack and release are in samples, ratio is
-// the fixed gain reduction while triggered, threshold is in the slot's
-// sample scale and compared exactly (it may be 2,147,483,647 on bus slots).
-// Ratios below 1 (including 0) act as 1 and fade lengths below 1 as 1, so no
-// NaN or infinity can reach a sample. A slot outside 0..135 is left alone.
-void RMSCOMPRESSOR(RmsCompState& st, int slot, int& state, int n, double* left, double* right,
-                   int attack, int release, double ratio, int threshold, int& firstUse);
-
-// One strip's arguments to the compressor, as RMSCOMPRESSOR takes them.
+// One strip's arguments to the compressor: its slot, its mode (the `state`,
+// 0 off and untouched, 1 idle, advanced by the compressor), its samples,
+// attack and release in samples, the ratio (the fixed gain reduction while
+// triggered), the threshold in the slot's sample scale (compared exactly; it
+// may be 2,147,483,647 on bus slots) and its first-use flag.
 struct RmsCompCall {
     int slot;
     int* state;
@@ -43,7 +39,9 @@ struct RmsCompCall {
     int* firstUse;
 };
 
-// The same with the arguments gathered in one call.
+// Processes n frames in place. Ratios below 1 (including 0) act as 1 and fade
+// lengths below 1 as 1, so no NaN or infinity can reach a sample. A slot
+// outside 0..135 is left alone.
 void RMSCOMPRESSOR(RmsCompState& st, const RmsCompCall& call, int n);
 
 // Two strips (different slots) over the same n frames, with the same result

@@ -44,11 +44,11 @@ RmsCompCall RmsCall(int slot, double* L, double* R, const EffectSettings& fx, Rm
             fx.rmsRatio[slot], fx.rmsThresh[slot], &st.firstUse[slot]};
 }
 
-void RunOne(int effect, int slot, int64_t blockStart, int n, double* L, double* R,
+void RunOne(int effect, int slot, int n, double* L, double* R,
             const EffectSettings& fx, ProcessorStates& ps) {
     switch (effect) {
     case kHp:
-        HPF(ps.hpf, n, blockStart, slot, L, R, fx.hpFeedback[slot], fx.hpInput[slot],
+        HPF(ps.hpf, n, slot, L, R, fx.hpFeedback[slot], fx.hpInput[slot],
             ps.hpf.firstUse[slot]);
         break;
     case kBand1:
@@ -59,7 +59,7 @@ void RunOne(int effect, int slot, int64_t blockStart, int n, double* L, double* 
     case kLshelf: {
         const int stage = EqStage(effect);
         const Biquad& c = fx.eq[stage][slot];
-        EQ(ps.eq, n, blockStart, slot, stage, L, R, c.b0, c.b1, c.b2, c.a1, c.a2,
+        EQ(ps.eq, n, slot, stage, L, R, c.b0, c.b1, c.b2, c.a1, c.a2,
            ps.eq.firstUse[slot][stage]);
         break;
     }
@@ -75,7 +75,7 @@ void RunOne(int effect, int slot, int64_t blockStart, int n, double* L, double* 
                        fx.compRelease[slot], fx.compRatio[slot], fx.compThresh[slot]);
         break;
     case kLim:
-        LIMITER(slot, n, L, R, fx.limThresh[slot]);
+        LIMITER(n, L, R, fx.limThresh[slot]);
         break;
     default:
         break;
@@ -129,25 +129,25 @@ int MakeStages(const ChainPlan& plan, int first, int last, int slot, const Effec
 
 // Runs the run of filters first..last-1 of one strip: in one cascade once
 // settled, else one by one (their start-up frames).
-void RunFilters(const ChainPlan& plan, int first, int last, int slot, int64_t blockStart, int n,
+void RunFilters(const ChainPlan& plan, int first, int last, int slot, int n,
                 double* L, double* R, const EffectSettings& fx, ProcessorStates& ps) {
     if (!RunSettled(plan, first, last, slot, ps)) {
-        for (int k = first; k < last; ++k) RunOne(plan.effect[k], slot, blockStart, n, L, R, fx, ps);
+        for (int k = first; k < last; ++k) RunOne(plan.effect[k], slot, n, L, R, fx, ps);
         return;
     }
     CascadeStage stages[kMaxCascadeStages];
     FilterCascade(stages, MakeStages(plan, first, last, slot, fx, ps, stages), L, R, n);
 }
 
-void RunPlan(const ChainPlan& plan, int slot, int64_t blockStart, int n, double* L, double* R,
+void RunPlan(const ChainPlan& plan, int slot, int n, double* L, double* R,
              const EffectSettings& fx, ProcessorStates& ps) {
     for (int k = 0; k < plan.count;) {
         if (IsFilter(plan.effect[k])) {
             const int last = FilterRunEnd(plan, k);
-            RunFilters(plan, k, last, slot, blockStart, n, L, R, fx, ps);
+            RunFilters(plan, k, last, slot, n, L, R, fx, ps);
             k = last;
         } else {
-            RunOne(plan.effect[k], slot, blockStart, n, L, R, fx, ps);
+            RunOne(plan.effect[k], slot, n, L, R, fx, ps);
             ++k;
         }
     }
@@ -164,7 +164,7 @@ struct PairSide {
 // side by side, and so do the RMS compressors' level measurements; the rest
 // run one strip after the other. Each strip's effects still run in its own
 // order on its own memories.
-void RunPlanPair(const ChainPlan& plan, const PairSide& a, const PairSide& b, int64_t blockStart,
+void RunPlanPair(const ChainPlan& plan, const PairSide& a, const PairSide& b,
                  int n, const EffectSettings& fx, ProcessorStates& ps) {
     for (int k = 0; k < plan.count;) {
         const int effect = plan.effect[k];
@@ -176,8 +176,8 @@ void RunPlanPair(const ChainPlan& plan, const PairSide& a, const PairSide& b, in
                 MakeStages(plan, k, last, b.slot, fx, ps, sb);
                 FilterCascadePair(sa, sb, count, a.L, a.R, b.L, b.R, n);
             } else {
-                RunFilters(plan, k, last, a.slot, blockStart, n, a.L, a.R, fx, ps);
-                RunFilters(plan, k, last, b.slot, blockStart, n, b.L, b.R, fx, ps);
+                RunFilters(plan, k, last, a.slot, n, a.L, a.R, fx, ps);
+                RunFilters(plan, k, last, b.slot, n, b.L, b.R, fx, ps);
             }
             k = last;
             continue;
@@ -186,8 +186,8 @@ void RunPlanPair(const ChainPlan& plan, const PairSide& a, const PairSide& b, in
             RmsCompressorPair(ps.rms, RmsCall(a.slot, a.L, a.R, fx, ps.rms),
                               RmsCall(b.slot, b.L, b.R, fx, ps.rms), n);
         } else {
-            RunOne(effect, a.slot, blockStart, n, a.L, a.R, fx, ps);
-            RunOne(effect, b.slot, blockStart, n, b.L, b.R, fx, ps);
+            RunOne(effect, a.slot, n, a.L, a.R, fx, ps);
+            RunOne(effect, b.slot, n, b.L, b.R, fx, ps);
         }
         ++k;
     }
@@ -221,15 +221,15 @@ void PrepareFadeTables(const EffectSettings& fx, ProcessorStates& ps) {
     ps.peak.fades.frozen = true;
 }
 
-void RunEffectChain(int slot, int64_t blockStart, int n, double* left, double* right,
+void RunEffectChain(int slot, int n, double* left, double* right,
                     const EffectSettings& fx, ProcessorStates& ps, bool withLimiter) {
     if (slot < 0 || slot >= kFxSlots) return;
     const ChainPlan plan = PlanChain(slot, fx, withLimiter);
     for (int t = 0; t < n; t += kChainTile)
-        RunPlan(plan, slot, blockStart + t, std::min(kChainTile, n - t), left + t, right + t, fx, ps);
+        RunPlan(plan, slot, std::min(kChainTile, n - t), left + t, right + t, fx, ps);
 }
 
-void RunStripEffects(int slot, int64_t blockStart, int n, int32_t* L, int32_t* R, double* workL,
+void RunStripEffects(int slot, int n, int32_t* L, int32_t* R, double* workL,
                      double* workR, const EffectSettings& fx, ProcessorStates& ps, double postGain,
                      double fullScale, int& clipFlag) {
     if (slot < 0 || slot >= kFxSlots) return;
@@ -237,7 +237,7 @@ void RunStripEffects(int slot, int64_t blockStart, int n, int32_t* L, int32_t* R
     for (int t = 0; t < n; t += kChainTile) {
         const int m = std::min(kChainTile, n - t);
         ToWork(L + t, R + t, workL, workR, m);
-        RunPlan(plan, slot, blockStart + t, m, workL, workR, fx, ps);
+        RunPlan(plan, slot, m, workL, workR, fx, ps);
         ReturnFromEffects(workL, workR, m, postGain, fullScale, clipFlag, L + t, R + t);
     }
 }
@@ -249,7 +249,7 @@ bool SameEffectChain(int slotA, int slotB, const EffectSettings& fx) {
     return a.count == b.count && std::equal(a.effect, a.effect + a.count, b.effect);
 }
 
-void RunStripEffectsPair(const StripBlock& a, const StripBlock& b, int64_t blockStart, int n,
+void RunStripEffectsPair(const StripBlock& a, const StripBlock& b, int n,
                          double* work, const EffectSettings& fx, ProcessorStates& ps, double fullScale) {
     const ChainPlan plan = PlanChain(a.slot, fx, true);
     // The four tiles sit 128 bytes off a multiple of 4 KiB from each other,
@@ -261,7 +261,7 @@ void RunStripEffectsPair(const StripBlock& a, const StripBlock& b, int64_t block
         const int m = std::min(kChainTile, n - t);
         ToWork(a.L + t, a.R + t, w[0], w[1], m);
         ToWork(b.L + t, b.R + t, w[2], w[3], m);
-        RunPlanPair(plan, {a.slot, w[0], w[1]}, {b.slot, w[2], w[3]}, blockStart + t, m, fx, ps);
+        RunPlanPair(plan, {a.slot, w[0], w[1]}, {b.slot, w[2], w[3]}, m, fx, ps);
         ReturnFromEffects(w[0], w[1], m, a.postGain, fullScale, a.clip, a.L + t, a.R + t);
         ReturnFromEffects(w[2], w[3], m, b.postGain, fullScale, b.clip, b.L + t, b.R + t);
     }

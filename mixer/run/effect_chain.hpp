@@ -49,13 +49,13 @@ void PrepareFadeTables(const EffectSettings& fx, ProcessorStates& ps);
 
 // Runs the slot's enabled effects on work L/R in chain order. The master's
 // limiter runs later, after the reverb returns, so it passes withLimiter false.
-void RunEffectChain(int slot, int64_t blockStart, int n, double* left, double* right,
+void RunEffectChain(int slot, int n, double* left, double* right,
                     const EffectSettings& fx, ProcessorStates& ps, bool withLimiter);
 
 // A channel's or submix's effects on its integer block: converts to work
 // samples, runs the chain and returns the result (ReturnFromEffects), one
 // cache-sized tile at a time. workL/workR hold at least one tile.
-void RunStripEffects(int slot, int64_t blockStart, int n, int32_t* L, int32_t* R, double* workL,
+void RunStripEffects(int slot, int n, int32_t* L, int32_t* R, double* workL,
                      double* workR, const EffectSettings& fx, ProcessorStates& ps, double postGain,
                      double fullScale, int& clipFlag);
 
@@ -75,7 +75,7 @@ bool SameEffectChain(int slotA, int slotB, const EffectSettings& fx);
 // Two strips with the same chain (SameEffectChain): the same as
 // RunStripEffects on a and then on b, with the strips' settled filters run
 // side by side. `work` holds at least kPairWorkValues values.
-void RunStripEffectsPair(const StripBlock& a, const StripBlock& b, int64_t blockStart, int n,
+void RunStripEffectsPair(const StripBlock& a, const StripBlock& b, int n,
                          double* work, const EffectSettings& fx, ProcessorStates& ps, double fullScale);
 
 // Post-effects gain, clip test against ±fullScale and truncation back into

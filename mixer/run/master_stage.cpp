@@ -95,7 +95,7 @@ int MasterStage(MixRun& run, int64_t s, int n) {
             wL[i] = double(b.masterL[size_t(i)]);
             wR[i] = double(b.masterR[size_t(i)]);
         }
-        RunEffectChain(0, s, n, wL, wR, fx, *run.processors, false);
+        RunEffectChain(0, n, wL, wR, fx, *run.processors, false);
         if (fx.master.sendsRev)
             MasterSend(wL, wR, n, double(rv.roomInput * fx.revLevel[0]), b.revSendL.data(),
                        b.revSendR.data(), m.peakL[kRevSendSlot], m.peakR[kRevSendSlot]);
@@ -103,7 +103,7 @@ int MasterStage(MixRun& run, int64_t s, int n) {
             MasterSend(wL, wR, n, double(rv.tapInput * fx.trevLevel[0]), b.trevSendL.data(),
                        b.trevSendR.data(), m.peakL[kTapSendSlot], m.peakR[kTapSendSlot]);
         if (fx.master.sendsRev || fx.master.sendsTrev) {
-            int st = RunReverbs(run, s, n, fx.master.sendsTrev != 0, fx.master.sendsRev != 0, false);
+            int st = RunReverbs(run, n, fx.master.sendsTrev != 0, fx.master.sendsRev != 0, false);
             if (st != 0) return st;
             for (int i = 0; i < n; ++i) {
                 wL[i] += double(b.returnL[size_t(i)]);
@@ -112,7 +112,7 @@ int MasterStage(MixRun& run, int64_t s, int n) {
         }
         if (fx.master.limiter) {
             if (run.columns) GatherLimiterInput(*run.columns, s, n, wL, wR);
-            LIMITER(0, n, wL, wR, fx.limThresh[0]);
+            LIMITER(n, wL, wR, fx.limThresh[0]);
         }
         ReturnFromEffects(wL, wR, n, fs.postGain[0], kBusFullScale, m.clip[0], b.masterL.data(),
                           b.masterR.data());

@@ -15,6 +15,6 @@ int MasterStage(MixRun& run, int64_t s, int n);
 // Runs the tap reverb, then the room reverb, on their sends (input filters
 // first), adding into the return and carry buffers; with sendPeaks the send
 // peaks follow the filtered sends. Returns 0 or 1.
-int RunReverbs(MixRun& run, int64_t s, int n, bool tap, bool room, bool sendPeaks);
+int RunReverbs(MixRun& run, int n, bool tap, bool room, bool sendPeaks);
 
 }  // namespace varnel

@@ -85,7 +85,7 @@ void ChannelPass(MixRun& run, int64_t s, int n) {
             int32_t* R2 = b.pairR.data();
             ReadChannelBlock(in, next, s, n, h, fs.panLaw, L2, R2);
             RunStripEffectsPair({ch, L, R, fs.postGain[size_t(ch)], m.clip[ch]},
-                                {next, L2, R2, fs.postGain[size_t(next)], m.clip[next]}, s, n,
+                                {next, L2, R2, fs.postGain[size_t(next)], m.clip[next]}, n,
                                 b.workL.data(), fx, *run.processors, kChannelFullScale);
             FadeChannelBlock(run, ch, s, n, L, R, VcaCurves(b));
             SumChannelBlock(run, ch, n, L, R);
@@ -95,7 +95,7 @@ void ChannelPass(MixRun& run, int64_t s, int n) {
             continue;
         }
         if (fx.hasEffects[ch]) {
-            RunStripEffects(ch, s, n, L, R, b.workL.data(), b.workR.data(), fx, *run.processors,
+            RunStripEffects(ch, n, L, R, b.workL.data(), b.workR.data(), fx, *run.processors,
                             fs.postGain[size_t(ch)], kChannelFullScale, m.clip[ch]);
         }
         FadeChannelBlock(run, ch, s, n, L, R, VcaCurves(b));
@@ -120,7 +120,7 @@ void SubmixPass(MixRun& run, int64_t s, int n) {
     for (int k = 1; k < kBuses; ++k) {
         int slot = kSubmixBase + k;
         if (!fx.hasEffects[slot] || !rt.busActive[size_t(k)]) continue;
-        RunStripEffects(slot, s, n, b.busL[k].data(), b.busR[k].data(), b.workL.data(),
+        RunStripEffects(slot, n, b.busL[k].data(), b.busR[k].data(), b.workL.data(),
                         b.workR.data(), fx, *run.processors, fs.postGain[size_t(slot)],
                         kBusFullScale, run.meters->clip[slot]);
     }
@@ -203,14 +203,14 @@ namespace {
 
 // The reverb input filters on one reverb's summed sends: high-pass, then
 // low-pass, each with its own memory (stages hp and lp of that reverb).
-void FilterSends(MixRun& run, int64_t s, int n, double* L, double* R, int hpStage, int lpStage) {
+void FilterSends(MixRun& run, int n, double* L, double* R, int hpStage, int lpStage) {
     const ReverbSettings& rv = run.fx->reverb;
     RevEqState& st = run.processors->revEq;
     if (rv.rhpOn)
-        Rev_EQ(st, n, s, hpStage, L, R, rv.rhp.b0, rv.rhp.b1, rv.rhp.b2, rv.rhp.a1, rv.rhp.a2,
+        Rev_EQ(st, n, hpStage, L, R, rv.rhp.b0, rv.rhp.b1, rv.rhp.b2, rv.rhp.a1, rv.rhp.a2,
                st.firstUse[hpStage]);
     if (rv.rlpOn)
-        Rev_EQ(st, n, s, lpStage, L, R, rv.rlp.b0, rv.rlp.b1, rv.rlp.b2, rv.rlp.a1, rv.rlp.a2,
+        Rev_EQ(st, n, lpStage, L, R, rv.rlp.b0, rv.rlp.b1, rv.rlp.b2, rv.rlp.a1, rv.rlp.a2,
                st.firstUse[lpStage]);
 }
 
@@ -223,12 +223,12 @@ void SendPeaks(MixMeters& m, int slot, const double* L, const double* R, int n) 
 
 }  // namespace
 
-int RunReverbs(MixRun& run, int64_t s, int n, bool tap, bool room, bool sendPeaks) {
+int RunReverbs(MixRun& run, int n, bool tap, bool room, bool sendPeaks) {
     MixBuffers& b = *run.buffers;
     const ReverbSettings& rv = run.fx->reverb;
     ProcessorStates& ps = *run.processors;
     if (tap) {
-        FilterSends(run, s, n, b.trevSendL.data(), b.trevSendR.data(), kTapRevHighPass,
+        FilterSends(run, n, b.trevSendL.data(), b.trevSendR.data(), kTapRevHighPass,
                     kTapRevLowPass);
         int tapCount = rv.tapCount;   // the set-up limits its own copy
         int st = DiscreteReverb(ps.tap, kBlockFrames, ps.tap.firstUse, n, run.rate,
@@ -239,7 +239,7 @@ int RunReverbs(MixRun& run, int64_t s, int n, bool tap, bool room, bool sendPeak
         if (sendPeaks) SendPeaks(*run.meters, kTapSendSlot, b.trevSendL.data(), b.trevSendR.data(), n);
     }
     if (room) {
-        FilterSends(run, s, n, b.revSendL.data(), b.revSendR.data(), kRoomRevHighPass,
+        FilterSends(run, n, b.revSendL.data(), b.revSendR.data(), kRoomRevHighPass,
                     kRoomRevLowPass);
         int st = RecurseReverb(ps.room, ps.room.firstUse, n, run.rate, b.revSendL.data(),
                                b.revSendR.data(), rv.roomSize, b.carryL.data(), b.carryR.data(),
@@ -262,7 +262,7 @@ int FinishBlock(MixRun& run, int64_t s, int n) {
     const EffectSettings& fx = *run.fx;
     const ReverbSettings& rv = fx.reverb;
     if (!fx.master.sendsRev && !fx.master.sendsTrev) {
-        int st = RunReverbs(run, s, n, rv.tapActive != 0, rv.roomActive != 0, true);
+        int st = RunReverbs(run, n, rv.tapActive != 0, rv.roomActive != 0, true);
         if (st != 0) return st;
         if (rv.roomActive || rv.tapActive) {
             MixBuffers& b = *run.buffers;

@@ -38,13 +38,13 @@ int RunChannelItem(void* context, int item, int lane) {
         int32_t* Rb = RightOf(t, b);
         ReadChannelBlock(in, scratch, b, s, n, h, fs.panLaw, Lb, Rb);
         RunStripEffectsPair({a, La, Ra, fs.postGain[size_t(a)], m.clip[a]},
-                            {b, Lb, Rb, fs.postGain[size_t(b)], m.clip[b]}, s, n, work, fx,
+                            {b, Lb, Rb, fs.postGain[size_t(b)], m.clip[b]}, n, work, fx,
                             *run.processors, kChannelFullScale);
         FadeChannelBlock(run, a, s, n, La, Ra, t.vcaCurves);
         FadeChannelBlock(run, b, s, n, Lb, Rb, t.vcaCurves);
         return 0;
     }
-    RunStripEffects(a, s, n, La, Ra, work, work + kPairWorkValues / 2, fx, *run.processors,
+    RunStripEffects(a, n, La, Ra, work, work + kPairWorkValues / 2, fx, *run.processors,
                     fs.postGain[size_t(a)], kChannelFullScale, m.clip[a]);
     FadeChannelBlock(run, a, s, n, La, Ra, t.vcaCurves);
     return 0;

@@ -77,7 +77,7 @@ TEST(RmsCompressor, AttackHoldReleaseTimeline) {
     auto st = std::make_unique<RmsCompState>();
     int first = 0;
     CheckTimeline(in, 0, [&](int& state, double* l, double* r) {
-        RMSCOMPRESSOR(*st, 12, state, 1, l, r, 4, 10, 4.0, 1000, first);
+        RMSCOMPRESSOR(*st, {12, &state, l, r, 4, 10, 4.0, 1000, &first}, 1);
     });
 }
 
@@ -86,10 +86,9 @@ TEST(RmsCompressor, BlocksJoinSeamlessly) {
     std::vector<double> a = in, ar = in, b = in, br = in;
     auto sa = std::make_unique<RmsCompState>(), sb = std::make_unique<RmsCompState>();
     int stateA = 1, stateB = 1, fa = 0, fb = 0;
-    RMSCOMPRESSOR(*sa, 3, stateA, 400, a.data(), ar.data(), 4, 10, 4.0, 1000, fa);
+    RMSCOMPRESSOR(*sa, {3, &stateA, a.data(), ar.data(), 4, 10, 4.0, 1000, &fa}, 400);
     for (int s = 0; s < 400; s += 13)
-        RMSCOMPRESSOR(*sb, 3, stateB, std::min(13, 400 - s), b.data() + s, br.data() + s, 4, 10,
-                      4.0, 1000, fb);
+        RMSCOMPRESSOR(*sb, {3, &stateB, b.data() + s, br.data() + s, 4, 10, 4.0, 1000, &fb}, std::min(13, 400 - s));
     EXPECT_EQ(a, b);
     EXPECT_EQ(stateA, stateB);
 }
@@ -99,7 +98,7 @@ TEST(RmsCompressor, FirstFrameReadsItsOwnMagnitude) {
     auto st = std::make_unique<RmsCompState>();
     int state = kCompIdle, first = 0;
     double l = 1000.0, r = -700.0;
-    RMSCOMPRESSOR(*st, 0, state, 1, &l, &r, 10, 100, 2.0, 1000, first);
+    RMSCOMPRESSOR(*st, {0, &state, &l, &r, 10, 100, 2.0, 1000, &first}, 1);
     EXPECT_EQ(first, 1);
     EXPECT_EQ(st->rmsL[0], 1000.0f);
     EXPECT_EQ(st->rmsR[0], 700.0f);
@@ -111,7 +110,7 @@ TEST(RmsCompressor, SinglePointAttackGoesStraightToHold) {
     auto st = std::make_unique<RmsCompState>();
     int state = kCompIdle, first = 0;
     double l = 5000.0, r = 10.0;
-    RMSCOMPRESSOR(*st, 1, state, 1, &l, &r, 1, 100, 5.0, 1000, first);
+    RMSCOMPRESSOR(*st, {1, &state, &l, &r, 1, 100, 5.0, 1000, &first}, 1);
     EXPECT_EQ(state, kCompHolding);
     EXPECT_DOUBLE_EQ(l, 5000.0 / 5.0);
     EXPECT_DOUBLE_EQ(r, 10.0 / 5.0);
@@ -122,9 +121,9 @@ TEST(RmsCompressor, RatioOneKeepsGainButRunsStates) {
     std::vector<double> l = in, r = in;
     auto st = std::make_unique<RmsCompState>();
     int state = kCompIdle, first = 0;
-    RMSCOMPRESSOR(*st, 1, state, 50, l.data(), r.data(), 4, 10, 1.0, 1000, first);
+    RMSCOMPRESSOR(*st, {1, &state, l.data(), r.data(), 4, 10, 1.0, 1000, &first}, 50);
     EXPECT_EQ(state, kCompHolding);
-    RMSCOMPRESSOR(*st, 1, state, 90, l.data() + 50, r.data() + 50, 4, 10, 1.0, 1000, first);
+    RMSCOMPRESSOR(*st, {1, &state, l.data() + 50, r.data() + 50, 4, 10, 1.0, 1000, &first}, 90);
     EXPECT_EQ(state, kCompIdle);
     EXPECT_EQ(l, in);
 }
@@ -134,7 +133,7 @@ TEST(RmsCompressor, DcReadsOnlyItsFirstSample) {
     std::vector<double> l(10000, 2000.0), r(10000, 2000.0);
     auto st = std::make_unique<RmsCompState>();
     int state = kCompIdle, first = 0;
-    RMSCOMPRESSOR(*st, 2, state, 10000, l.data(), r.data(), 4, 10, 2.0, 1000, first);
+    RMSCOMPRESSOR(*st, {2, &state, l.data(), r.data(), 4, 10, 2.0, 1000, &first}, 10000);
     EXPECT_EQ(state, kCompHolding);
     EXPECT_EQ(l.back(), 1000.0);
     // Below at first, louder later without a polarity change: never triggers.
@@ -144,7 +143,7 @@ TEST(RmsCompressor, DcReadsOnlyItsFirstSample) {
     const std::vector<double> before = q;
     auto st2 = std::make_unique<RmsCompState>();
     int state2 = kCompIdle, first2 = 0;
-    RMSCOMPRESSOR(*st2, 2, state2, 2000, q.data(), qr.data(), 4, 10, 2.0, 1000, first2);
+    RMSCOMPRESSOR(*st2, {2, &state2, q.data(), qr.data(), 4, 10, 2.0, 1000, &first2}, 2000);
     EXPECT_EQ(state2, kCompIdle);
     EXPECT_EQ(q, before);
 }
@@ -158,7 +157,7 @@ TEST(RmsCompressor, QuietSignalStaysBitIdentical) {
     const std::vector<double> inL = l, inR = r;
     auto st = std::make_unique<RmsCompState>();
     int state = kCompIdle, first = 0;
-    RMSCOMPRESSOR(*st, 7, state, 3000, l.data(), r.data(), 4, 10, 3.0, 1000, first);
+    RMSCOMPRESSOR(*st, {7, &state, l.data(), r.data(), 4, 10, 3.0, 1000, &first}, 3000);
     EXPECT_EQ(std::memcmp(l.data(), inL.data(), 3000 * sizeof(double)), 0);
     EXPECT_EQ(std::memcmp(r.data(), inR.data(), 3000 * sizeof(double)), 0);
 }
@@ -167,7 +166,7 @@ TEST(RmsCompressor, ZeroWhileTriggeredBecomesFloorTimesGain) {
     auto st = std::make_unique<RmsCompState>();
     int state = kCompIdle, first = 0;
     double l[2] = {4000.0, 0.0}, r[2] = {4000.0, 4000.0};
-    RMSCOMPRESSOR(*st, 4, state, 2, l, r, 1, 10, 2.0, 1000, first);
+    RMSCOMPRESSOR(*st, {4, &state, l, r, 1, 10, 2.0, 1000, &first}, 2);
     EXPECT_DOUBLE_EQ(l[1], 0.0001 * 0.5);
 }
 
@@ -176,7 +175,7 @@ TEST(RmsCompressor, BusThresholdComparedExactly) {
     auto st = std::make_unique<RmsCompState>();
     int state = kCompIdle, first = 0;
     double l = 2147483648.0, r = 0.0;
-    RMSCOMPRESSOR(*st, 0, state, 1, &l, &r, 100, 100, 2.0, 2147483647, first);
+    RMSCOMPRESSOR(*st, {0, &state, &l, &r, 100, 100, 2.0, 2147483647, &first}, 1);
     EXPECT_EQ(state, kCompAttack);
 }
 
@@ -185,7 +184,7 @@ TEST(RmsCompressor, ZeroRatioAndTimesStayFinite) {
     std::vector<double> l = in, r = in;
     auto st = std::make_unique<RmsCompState>();
     int state = kCompIdle, first = 0;
-    RMSCOMPRESSOR(*st, 4, state, 200, l.data(), r.data(), 0, 0, 0.0, 1000, first);
+    RMSCOMPRESSOR(*st, {4, &state, l.data(), r.data(), 0, 0, 0.0, 1000, &first}, 200);
     EXPECT_EQ(l, in);   // ratio 0 acts as 1
 }
 

@@ -72,12 +72,12 @@ void RunOneByOne(Stages& s, const std::string& kinds, double* L, double* R, int 
     int settled = 1;
     for (size_t k = 0; k < kinds.size(); ++k) {
         if (kinds[k] == 'H') {
-            HPF(*s.hpf, n, 0, kSlot, L, R, 0.995, 0.9975, settled);
+            HPF(*s.hpf, n, kSlot, L, R, 0.995, 0.9975, settled);
         } else {
             double c[5];
             Coefficients(int(k), c);
             int flag = 2;
-            EQ(*s.eq, n, 0, kSlot, int(k) + 1, L, R, c[0], c[1], c[2], c[3], c[4], flag);
+            EQ(*s.eq, n, kSlot, int(k) + 1, L, R, c[0], c[1], c[2], c[3], c[4], flag);
         }
     }
 }

@@ -129,7 +129,7 @@ TEST(HighPass, FirstSamplePassesThenRecursion) {
     HpCoefs(100.0, fb, in);
     double l[3] = {1000.0, 3000.0, 2500.0}, r[3] = {-5.0, 0.0, 7.0};
     int flag = 0;
-    HPF(*st, 3, 0, 9, l, r, fb, in, flag);
+    HPF(*st, 3, 9, l, r, fb, in, flag);
     EXPECT_EQ(flag, 1);
     EXPECT_EQ(l[0], 1000.0);
     const double y1 = fb * 1000.0 + in * (3000.0 - 1000.0);
@@ -147,7 +147,7 @@ TEST(HighPass, MagnitudeMatchesFirstOrderResponse) {
             auto st = std::make_unique<HpfState>();
             int flag = 0;
             const double got = MeasuredGainDb(f, [&](int n, double* l, double* r) {
-                HPF(*st, n, 0, 3, l, r, fb, in, flag);
+                HPF(*st, n, 3, l, r, fb, in, flag);
             });
             EXPECT_NEAR(got, HpResponseDb(fb, in, f), 0.01) << corner << " Hz at " << f;
         }
@@ -160,7 +160,7 @@ TEST(HighPass, RemovesDc) {
     HpCoefs(100.0, fb, in);
     std::vector<double> l(20000, 1.0e6), r(20000, -2.0e6);
     int flag = 0;
-    HPF(*st, 20000, 0, 0, l.data(), r.data(), fb, in, flag);
+    HPF(*st, 20000, 0, l.data(), r.data(), fb, in, flag);
     EXPECT_LT(std::fabs(l.back()), 1e-6);
     EXPECT_LT(std::fabs(r.back()), 1e-6);
 }
@@ -172,9 +172,9 @@ TEST(HighPass, BlocksJoinSeamlessly) {
     std::vector<double> parts = whole, partsR = wholeR;
     auto a = std::make_unique<HpfState>(), b = std::make_unique<HpfState>();
     int fa = 0, fbFlag = 0;
-    HPF(*a, 5000, 0, 1, whole.data(), wholeR.data(), fb, in, fa);
+    HPF(*a, 5000, 1, whole.data(), wholeR.data(), fb, in, fa);
     for (int s = 0; s < 5000; s += 333)
-        HPF(*b, std::min(333, 5000 - s), s, 1, parts.data() + s, partsR.data() + s, fb, in, fbFlag);
+        HPF(*b, std::min(333, 5000 - s), 1, parts.data() + s, partsR.data() + s, fb, in, fbFlag);
     EXPECT_EQ(whole, parts);
     EXPECT_EQ(wholeR, partsR);
 }
@@ -193,7 +193,7 @@ TEST(Equaliser, MagnitudeMatchesBiquadResponse) {
             auto st = std::make_unique<EqState>();
             int flag = 0;
             const double got = MeasuredGainDb(f, [&](int n, double* l, double* r) {
-                EQ(*st, n, 0, 130, k.stage, l, r, k.c.b0, k.c.b1, k.c.b2, k.c.a1, k.c.a2, flag);
+                EQ(*st, n, 130, k.stage, l, r, k.c.b0, k.c.b1, k.c.b2, k.c.a1, k.c.a2, flag);
             });
             EXPECT_NEAR(got, BiquadResponseDb(k.c, f), 0.01) << k.name << " at " << f;
         }
@@ -209,7 +209,7 @@ TEST(Equaliser, ReverbInputFiltersMatchResponse) {
             auto st = std::make_unique<RevEqState>();
             int flag = 0;
             const double got = MeasuredGainDb(f, [&](int n, double* l, double* r) {
-                Rev_EQ(*st, n, 0, k.stage, l, r, c.b0, c.b1, c.b2, c.a1, c.a2, flag);
+                Rev_EQ(*st, n, k.stage, l, r, c.b0, c.b1, c.b2, c.a1, c.a2, flag);
             });
             EXPECT_NEAR(got, BiquadResponseDb(c, f), 0.01) << k.stage << " at " << f;
         }
@@ -221,7 +221,7 @@ TEST(Equaliser, FirstTwoSamplesPassThirdIsFiltered) {
     auto st = std::make_unique<EqState>();
     double l[4] = {100.0, -200.0, 300.0, 50.0}, r[4] = {1.0, 2.0, 3.0, 4.0};
     int flag = 0;
-    EQ(*st, 4, 0, 7, 2, l, r, c.b0, c.b1, c.b2, c.a1, c.a2, flag);
+    EQ(*st, 4, 7, 2, l, r, c.b0, c.b1, c.b2, c.a1, c.a2, flag);
     EXPECT_EQ(flag, 2);
     EXPECT_EQ(l[0], 100.0);
     EXPECT_EQ(l[1], -200.0);
@@ -239,7 +239,7 @@ TEST(Equaliser, FlatBandReturnsItsInputExactly) {
     double r[6] = {1, 2, 3, 4, 5, 6};
     const double before[6] = {-4023154, -4055491, -34483, 405579, 2377754, -3859982};
     int flag = 0;
-    EQ(*st, 6, 0, 7, 1, l, r, c.b0, c.b1, c.b2, c.a1, c.a2, flag);
+    EQ(*st, 6, 7, 1, l, r, c.b0, c.b1, c.b2, c.a1, c.a2, flag);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(l[i], before[i]) << i;
 }
 
@@ -248,15 +248,15 @@ TEST(Equaliser, SingleFrameFirstCallSeedsFromNextCall) {
     auto st = std::make_unique<RevEqState>();
     int flag = 0;
     double l1 = 10.0, r1 = 20.0;
-    Rev_EQ(*st, 1, 0, 1, &l1, &r1, c.b0, c.b1, c.b2, c.a1, c.a2, flag);
+    Rev_EQ(*st, 1, 1, &l1, &r1, c.b0, c.b1, c.b2, c.a1, c.a2, flag);
     EXPECT_EQ(flag, 1);
     EXPECT_EQ(l1, 10.0);
     double l1b = 15.0, r1b = 25.0;   // another single frame: still nothing to seed from
-    Rev_EQ(*st, 1, 1, 1, &l1b, &r1b, c.b0, c.b1, c.b2, c.a1, c.a2, flag);
+    Rev_EQ(*st, 1, 1, &l1b, &r1b, c.b0, c.b1, c.b2, c.a1, c.a2, flag);
     EXPECT_EQ(flag, 1);
     EXPECT_EQ(l1b, 15.0);
     double l[3] = {30.0, 40.0, 50.0}, r[3] = {1.0, 2.0, 3.0};
-    Rev_EQ(*st, 3, 2, 1, l, r, c.b0, c.b1, c.b2, c.a1, c.a2, flag);
+    Rev_EQ(*st, 3, 1, l, r, c.b0, c.b1, c.b2, c.a1, c.a2, flag);
     EXPECT_EQ(flag, 2);
     EXPECT_EQ(l[0], 30.0);
     EXPECT_EQ(l[1], 40.0);
@@ -273,7 +273,7 @@ TEST(Equaliser, ZeroDecibelBandPassesSignal) {
     Denormal(inL.data(), inR.data(), 9000);   // the band sees the lifted input
     auto st = std::make_unique<EqState>();
     int flag = 0;
-    EQ(*st, 9000, 0, 0, 3, l.data(), r.data(), c.b0, c.b1, c.b2, c.a1, c.a2, flag);
+    EQ(*st, 9000, 0, 3, l.data(), r.data(), c.b0, c.b1, c.b2, c.a1, c.a2, flag);
     for (int i = 0; i < 9000; ++i) {
         ASSERT_EQ(l[i], inL[i]) << i;
         ASSERT_EQ(r[i], inR[i]) << i;
@@ -285,12 +285,12 @@ TEST(Equaliser, StagesAndSlotsKeepSeparateMemory) {
     std::vector<double> a = Sine(700, 2000), ar = a, b = a, br = a;
     auto one = std::make_unique<EqState>(), two = std::make_unique<EqState>();
     int f1 = 0, f2 = 0, fOther = 0;
-    EQ(*one, 2000, 0, 5, 1, a.data(), ar.data(), c.b0, c.b1, c.b2, c.a1, c.a2, f1);
+    EQ(*one, 2000, 5, 1, a.data(), ar.data(), c.b0, c.b1, c.b2, c.a1, c.a2, f1);
     // Another stage and slot run in between must not disturb stage 1 of slot 5.
     std::vector<double> noise(2000, 12345.0), noiseR = noise;
-    EQ(*two, 2000, 0, 6, 1, noise.data(), noiseR.data(), c.b0, c.b1, c.b2, c.a1, c.a2, fOther);
-    EQ(*two, 2000, 0, 5, 2, noise.data(), noiseR.data(), c.b0, c.b1, c.b2, c.a1, c.a2, fOther);
-    EQ(*two, 2000, 0, 5, 1, b.data(), br.data(), c.b0, c.b1, c.b2, c.a1, c.a2, f2);
+    EQ(*two, 2000, 6, 1, noise.data(), noiseR.data(), c.b0, c.b1, c.b2, c.a1, c.a2, fOther);
+    EQ(*two, 2000, 5, 2, noise.data(), noiseR.data(), c.b0, c.b1, c.b2, c.a1, c.a2, fOther);
+    EQ(*two, 2000, 5, 1, b.data(), br.data(), c.b0, c.b1, c.b2, c.a1, c.a2, f2);
     EXPECT_EQ(a, b);
 }
 
@@ -300,10 +300,10 @@ TEST(Equaliser, OutOfRangeIndicesLeaveBuffersAlone) {
     auto rs = std::make_unique<RevEqState>();
     auto hs = std::make_unique<HpfState>();
     int flag = 0;
-    EQ(*st, 2, 0, 136, 1, l, r, 1, 0, 0, 0, 0, flag);
-    EQ(*st, 2, 0, 1, 8, l, r, 1, 0, 0, 0, 0, flag);
-    Rev_EQ(*rs, 2, 0, 4, l, r, 1, 0, 0, 0, 0, flag);
-    HPF(*hs, 2, 0, -1, l, r, 1, 1, flag);
+    EQ(*st, 2, 136, 1, l, r, 1, 0, 0, 0, 0, flag);
+    EQ(*st, 2, 1, 8, l, r, 1, 0, 0, 0, 0, flag);
+    Rev_EQ(*rs, 2, 4, l, r, 1, 0, 0, 0, 0, flag);
+    HPF(*hs, 2, -1, l, r, 1, 1, flag);
     EXPECT_EQ(flag, 0);
     EXPECT_EQ(l[0], 0.0);
     EXPECT_EQ(r[1], 6.0);

@@ -168,8 +168,7 @@ TEST(RmsCompressorModel, MatchesFrameByFrameMachine) {
             const int len = std::min(sizes[rng.Below(7)], n - at);
             if (rng.Below(8) == 0) s = RandomSettings(rng, scale);   // settings move mid-run
             if (rng.Below(40) == 0) t.state = t.mState = rng.Below(6);   // set from outside
-            RMSCOMPRESSOR(*st, t.slot, t.state, len, &t.L[at], &t.R[at], s.attack, s.release,
-                          s.ratio, s.threshold, t.first);
+            RMSCOMPRESSOR(*st, {t.slot, &t.state, &t.L[at], &t.R[at], s.attack, s.release, s.ratio, s.threshold, &t.first}, len);
             ModelRms(*model, t.slot, t.mState, len, &t.mL[at], &t.mR[at], s.attack, s.release,
                      s.ratio, s.threshold, t.mFirst);
             ASSERT_EQ(t.state, t.mState) << "seed " << seed << " at " << at;
@@ -230,7 +229,7 @@ TEST(RmsCompressorModel, IntervalStopsGrowingAtTwoToTheTwentyFour) {
     r[10] = r[11] = -1500.0;
     std::vector<double> ml = l, mr = r;
     int state = kCompIdle, mState = kCompIdle, first = 1, mFirst = 1;
-    RMSCOMPRESSOR(*st, 3, state, 12, l.data(), r.data(), 10, 100, 2.0, 1000000, first);
+    RMSCOMPRESSOR(*st, {3, &state, l.data(), r.data(), 10, 100, 2.0, 1000000, &first}, 12);
     ModelRms(*model, 3, mState, 12, ml.data(), mr.data(), 10, 100, 2.0, 1000000, mFirst);
     float sum = 3.0e12f;
     for (int i = 0; i < 9; ++i) sum = static_cast<float>(sum + 1500.0 * 1500.0);

@@ -44,19 +44,19 @@ struct Chain {
 
 // Each effect over the whole span in the given order, as the chain is
 // documented to run, then the return to integers.
-void Reference(Chain& c, int slot, const std::vector<int>& order, int64_t s, int n, int32_t* L,
+void Reference(Chain& c, int slot, const std::vector<int>& order, int n, int32_t* L,
                int32_t* R, int& clip) {
     const EffectSettings& fx = *c.fx;
     ProcessorStates& ps = *c.ps;
     std::vector<double> wL(L, L + n), wR(R, R + n);
     for (int e : order) {
         if (e == kHp) {
-            HPF(ps.hpf, n, s, slot, wL.data(), wR.data(), fx.hpFeedback[slot], fx.hpInput[slot],
+            HPF(ps.hpf, n, slot, wL.data(), wR.data(), fx.hpFeedback[slot], fx.hpInput[slot],
                 ps.hpf.firstUse[slot]);
         } else if (e <= kLshelf) {
             const int k = e - kBand1 + 1;
             const Biquad& q = fx.eq[k][slot];
-            EQ(ps.eq, n, s, slot, k, wL.data(), wR.data(), q.b0, q.b1, q.b2, q.a1, q.a2,
+            EQ(ps.eq, n, slot, k, wL.data(), wR.data(), q.b0, q.b1, q.b2, q.a1, q.a2,
                ps.eq.firstUse[slot][k]);
         } else if (e == kRms) {
             int& mode = ps.rms.mode[slot];
@@ -67,7 +67,7 @@ void Reference(Chain& c, int slot, const std::vector<int>& order, int64_t s, int
                            &ps.rms.firstUse[slot]},
                           n);
         } else if (e == kLim) {
-            LIMITER(slot, n, wL.data(), wR.data(), fx.limThresh[slot]);
+            LIMITER(n, wL.data(), wR.data(), fx.limThresh[slot]);
         }
     }
     ReturnFromEffects(wL.data(), wR.data(), n, 1.0, kChannelFullScale, clip, L, R);
@@ -103,9 +103,9 @@ TEST(EffectChain, TilesAndFusedFiltersMatchWholeBlockOrder) {
             Signal(L, R, s);
             std::vector<int32_t> L2 = L, R2 = R;
             std::vector<double> wL(kBlockFrames), wR(kBlockFrames);
-            RunStripEffects(slot, s, n, L.data(), R.data(), wL.data(), wR.data(), *tiled.fx,
+            RunStripEffects(slot, n, L.data(), R.data(), wL.data(), wR.data(), *tiled.fx,
                             *tiled.ps, 1.0, kChannelFullScale, clipTiled);
-            Reference(whole, slot, slot == 1 ? order1 : order2, s, n, L2.data(), R2.data(), clipWhole);
+            Reference(whole, slot, slot == 1 ? order1 : order2, n, L2.data(), R2.data(), clipWhole);
             ASSERT_EQ(L, L2) << "block at " << s;
             ASSERT_EQ(R, R2) << "block at " << s;
             s += n;
@@ -133,12 +133,12 @@ TEST(EffectChain, PairedStripsMatchEachAlone) {
         Signal(L1, R1, s);
         Signal(L3, R3, s + 777);
         std::vector<int32_t> PL1 = L1, PR1 = R1, PL3 = L3, PR3 = R3;
-        RunStripEffects(1, s, n, L1.data(), R1.data(), wL.data(), wR.data(), *single.fx,
+        RunStripEffects(1, n, L1.data(), R1.data(), wL.data(), wR.data(), *single.fx,
                         *single.ps, 1.0, kChannelFullScale, clip1);
-        RunStripEffects(3, s, n, L3.data(), R3.data(), wL.data(), wR.data(), *single.fx,
+        RunStripEffects(3, n, L3.data(), R3.data(), wL.data(), wR.data(), *single.fx,
                         *single.ps, 1.0, kChannelFullScale, clip3);
         RunStripEffectsPair({1, PL1.data(), PR1.data(), 1.0, pclip1},
-                            {3, PL3.data(), PR3.data(), 1.0, pclip3}, s, n, wL.data(),
+                            {3, PL3.data(), PR3.data(), 1.0, pclip3}, n, wL.data(),
                             *paired.fx, *paired.ps, kChannelFullScale);
         ASSERT_EQ(L1, PL1) << "block at " << s;
         ASSERT_EQ(R1, PR1) << "block at " << s;

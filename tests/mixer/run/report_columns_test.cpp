@@ -55,7 +55,7 @@ TEST(ReportColumns, LimiterReductionIsWhatTheLimiterDoes) {
     const int threshold = 1 << 30;
     for (double m : {1e6, 0.89 * threshold, 0.9 * threshold, 1.0 * threshold, 2.0e9, 8.0e9}) {
         double l = m, r = -m;
-        LIMITER(0, 1, &l, &r, threshold);
+        LIMITER(1, &l, &r, threshold);
         EXPECT_NEAR(LimiterReductiondB(m, threshold), 20.0 * std::log10(m / std::fabs(l)), 1e-9) << m;
         EXPECT_NEAR(LimiterReductiondB(-m, threshold), 20.0 * std::log10(m / std::fabs(r)), 1e-9) << m;
     }
