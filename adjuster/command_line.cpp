@@ -129,7 +129,7 @@ std::string FilePath(const CommandLine& commandLine) {
 int TimeFieldsSetting(const CommandLine& commandLine) {
     if (commandLine.fields != 0) return commandLine.fields;
     if (commandLine.positional.size() < 2) return kMinutesSecondsMillis;
-    long fields = ReadDecimalInteger(commandLine.positional[1]);
+    long fields = ReadInteger(commandLine.positional[1]);
     return (fields >= 1 && fields <= 3) ? static_cast<int>(fields) : kMinutesSecondsMillis;
 }
 

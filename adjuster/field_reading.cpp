@@ -1,10 +1,5 @@
 #include "adjuster/field_reading.hpp"
 
-#include <cctype>
-#include <climits>
-#include <cmath>
-#include <cstdlib>
-
 #include "adjuster/fader_model.hpp"
 
 namespace ostrand {
@@ -63,28 +58,6 @@ std::string_view FieldAt(const std::vector<std::string>& fields, std::size_t ind
     return index < fields.size() ? std::string_view(fields[index]) : std::string_view();
 }
 
-double ReadDecimal(std::string_view field) {
-    std::string s(field);
-    const char* p = s.c_str();
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\f' || *p == '\v') ++p;
-    const char* q = p;
-    if (*q == '+' || *q == '-') ++q;
-    // Only a digit or a point may start a number: "nan" and "inf" read as 0.
-    if (!(std::isdigit(static_cast<unsigned char>(*q)) || *q == '.')) return 0.0;
-    char* end = nullptr;
-    double value = std::strtod(p, &end);
-    if (end == p || !std::isfinite(value)) return 0.0;
-    return value;
-}
-
-long ReadDecimalInteger(std::string_view field) {
-    std::string s(field);
-    long long value = std::strtoll(s.c_str(), nullptr, 10);
-    if (value > INT_MAX) return INT_MAX;
-    if (value < INT_MIN) return INT_MIN;
-    return static_cast<long>(value);
-}
-
 int DesignatorSlot(const std::vector<std::string>& fields, std::size_t index, std::size_t& used) {
     std::string_view designator = FieldAt(fields, index);
     used = 1;
@@ -95,14 +68,14 @@ int DesignatorSlot(const std::vector<std::string>& fields, std::size_t index, st
         used = 2;
     }
     if (designator == "M") return kMasterSlot;
-    slot += ReadDecimalInteger(designator);
+    slot += ReadInteger(designator);
     if (slot < 0 || slot > kMixerLastSlot) slot = kMixerLastSlot;
     if (slot > kMixerSubmixBase) return static_cast<int>(kMasterSlot + (slot - kMixerSubmixBase));
     return static_cast<int>(slot);
 }
 
 int VcaSlot(std::string_view field) {
-    long number = ReadDecimalInteger(field);
+    long number = ReadInteger(field);
     return kFirstVcaSlot + ((number >= 1 && number <= 8) ? static_cast<int>(number) : 0);
 }
 

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "mixer/utilities/text/numbers.hpp"
+
 namespace ostrand {
 
 // The line without its line end: the newline and one carriage return before it.
@@ -38,14 +40,10 @@ Keyword FindKeyword(const std::vector<std::string>& fields, std::size_t& index);
 // The field at `index`, or an empty one past the end.
 std::string_view FieldAt(const std::vector<std::string>& fields, std::size_t index);
 
-// A fractional number as the mixer reads it: a decimal (or hexadecimal)
-// number at the start of the field after an optional sign; anything else,
-// and anything that does not fit a double, reads as 0.
-double ReadDecimal(std::string_view field);
-
-// A base-10 integer at the start of the field, held within the int range;
-// 0 when there is none.
-long ReadDecimalInteger(std::string_view field);
+// Numbers are read with the mixer's own readers (a fractional number, and a
+// base-10 integer held within the int range; 0 when there is none).
+using varnel::ReadDecimal;
+using varnel::ReadInteger;
 
 // The slot a fader designator reaches, starting at fields[index]: a number,
 // "M", or "G" and a number in the next field. `used` is the number of fields

@@ -190,19 +190,7 @@ TEST(CheckTimeFields, CountsAgainstTheSetting) {
     }
 }
 
-TEST(FieldReading, NumbersAsTheMixerReadsThem) {
-    EXPECT_EQ(ReadDecimal("-2.5e1x"), -25.0);
-    EXPECT_EQ(ReadDecimal(".5"), 0.5);
-    EXPECT_EQ(ReadDecimal("."), 0.0);
-    EXPECT_EQ(ReadDecimal("inf"), 0.0);
-    EXPECT_EQ(ReadDecimal("nan"), 0.0);
-    EXPECT_EQ(ReadDecimal("0x10"), 16.0);
-    EXPECT_EQ(ReadDecimal("1e"), 1.0);
-    EXPECT_EQ(ReadDecimal("1e999"), 0.0);  // does not fit: 0, as the mixer reads it
-    EXPECT_EQ(ReadDecimal(""), 0.0);
-    EXPECT_EQ(ReadDecimalInteger("12abc"), 12);
-    EXPECT_EQ(ReadDecimalInteger("0x10"), 0);
-    EXPECT_EQ(ReadDecimalInteger("99999999999"), 2147483647);
+TEST(FieldReading, FieldsAndLineEnds) {
     EXPECT_EQ(LineFields("v \t1\t\t- 3\r"), (std::vector<std::string>{"v", "1", "-3\r"}));
     EXPECT_EQ(WithoutLineEnd("v\t1\t-3\r\n"), "v\t1\t-3");
 }

@@ -113,6 +113,11 @@ TEST(Numbers, ReadersNeverYieldNonFinite) {
     EXPECT_DOUBLE_EQ(ReadDecimal("nan"), 0.0);
     EXPECT_DOUBLE_EQ(ReadDecimal("-inf"), 0.0);
     EXPECT_DOUBLE_EQ(ReadDecimal("1e999"), 0.0);
+    EXPECT_DOUBLE_EQ(ReadDecimal(".5"), 0.5);
+    EXPECT_DOUBLE_EQ(ReadDecimal("."), 0.0);
+    EXPECT_DOUBLE_EQ(ReadDecimal("1e"), 1.0);
+    EXPECT_DOUBLE_EQ(ReadDecimal("0x10"), 16.0);
+    EXPECT_EQ(ReadInteger("0x10"), 0);
     EXPECT_EQ(ReadInteger("42abc"), 42);
     EXPECT_EQ(ReadInteger("x"), 0);
     EXPECT_EQ(ReadInteger("99999999999"), 2147483647);
