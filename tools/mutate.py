@@ -185,6 +185,14 @@ def object_hashes(build_dir):
     return hashes
 
 
+def default_signals():
+    # A background start (nohup, `&`) hands SIGINT, SIGQUIT and SIGHUP down
+    # ignored, and the mixer rightly keeps an ignored signal ignored: the
+    # tests that raise them need them at their defaults.
+    for s in (signal.SIGINT, signal.SIGQUIT, signal.SIGHUP):
+        signal.signal(s, signal.SIG_DFL)
+
+
 def run_tests(ws, order, deadline, first_filter=""):
     """Runs the test programs in `order` until one fails. Returns
     ("pass"|"fail"|"timeout", the failing test program or test)."""
@@ -204,7 +212,8 @@ def run_tests(ws, order, deadline, first_filter=""):
         if left <= 0:
             return "timeout", program
         proc = subprocess.Popen(args, cwd=tests_dir, stdout=subprocess.PIPE,
-                                stderr=subprocess.STDOUT, text=True, start_new_session=True)
+                                stderr=subprocess.STDOUT, text=True, start_new_session=True,
+                                preexec_fn=default_signals)
         try:
             out, _ = proc.communicate(timeout=left)
         except subprocess.TimeoutExpired:

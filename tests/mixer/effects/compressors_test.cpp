@@ -199,9 +199,10 @@ TEST(PeakCompressor, AttackHoldReleaseTimeline) {
 
 // The sides are linked, and swapping them swaps the result. The right side
 // here has half-cycles of its own length, stays loud after the left (so it
-// alone holds the gain down) and turns loud again during the release.
+// alone holds the gain down: the left's fourth quiet half-cycle closes at
+// frame 88, the right's at 96) and turns loud again during the release.
 TEST(PeakCompressor, SidesAreLinkedAndInterchangeable) {
-    const std::vector<double> a = Burst(200, 8, 32, 64, 100.0, 2000.0);
+    const std::vector<double> a = Burst(200, 8, 32, 56, 100.0, 2000.0);
     std::vector<double> b = Burst(200, 6, 40, 70, 300.0, 1500.0);
     for (int i = 100; i < 106; ++i) b[i] = b[i] > 0 ? 1500.0 : -1500.0;
     auto run = [](std::vector<double> l, std::vector<double> r) {
