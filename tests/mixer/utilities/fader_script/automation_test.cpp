@@ -199,12 +199,16 @@ TEST(InterpretLevelState, BeforeInsideAndAfterRamps) {
 TEST(Vca, CurveAndMemberScaling) {
     Engine e;
     auto& v = *e.vt;
-    v.count[2] = 2;
+    v.count[2] = 3;
     v.time[0 * 9 + 2] = 0;
     v.level[0 * 9 + 2] = Level(0);
     v.time[1 * 9 + 2] = 100;
     v.level[1 * 9 + 2] = Level(-6);
     v.ramp[1 * 9 + 2] = 100;
+    // A ramp up to +6 dB, whose last frame computed in dB would fall a hair short.
+    v.time[2 * 9 + 2] = 250;
+    v.level[2 * 9 + 2] = Level(6);
+    v.ramp[2 * 9 + 2] = 40;
     e.Add(1, 0, Level(0));
     e.Start();
     std::vector<double> gain(9 * size_t(kBlockFrames), 1.0);
@@ -214,7 +218,9 @@ TEST(Vca, CurveAndMemberScaling) {
     EXPECT_EQ(gain[2 * 300 + 150],
               std::pow(10.0, (a + 51.0 / 100 * (b - a)) / 20.0) * 134217728.0 * (1.0 / 134217728.0));
     EXPECT_EQ(gain[2 * 300 + 199], Level(-6) / 134217728.0);
-    EXPECT_NEAR(gain[2 * 300 + 299], 0.501, 0.0002);
+    EXPECT_EQ(gain[2 * 300 + 249], Level(-6) / 134217728.0);
+    EXPECT_EQ(gain[2 * 300 + 289], Level(6) / 134217728.0);
+    EXPECT_EQ(gain[2 * 300 + 299], Level(6) / 134217728.0);
     int members[137] = {};
     members[1] = 2;
     auto out = e.Play(1, Alternating(300), 0, 1, gain.data(), members);
