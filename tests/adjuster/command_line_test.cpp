@@ -99,6 +99,12 @@ TEST(OstrandCommandLine, ScriptedRuns) {
          "Changed 2 channel levels by -1 dB\nOrdered by channels\nWrite complete\n",
          kFaders,
          byChannels},
+        {{"--scale", "1000", "-o", "out.txt"},  // the largest scale: 1.5 s become 25 min
+         0,
+         "Scaled 4 entries and 1 ramp or offset by 1000\nWrite complete\n",
+         kFaders,
+         "begin\nsong\n\nt\t25\t0\t0\nv\t1\t-3.00\nrmp\t2000.000\nv\t3\t-6.00\nvca\t1\t0.00\n"
+         "\nt\t1041\t40\t0\nv\tM\t-1.00\nend\n"},
         {{"--scale", "2000"},
          2,
          "Refused: the scale factor must lie between 0.001 and 1000.\n",

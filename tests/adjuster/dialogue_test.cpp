@@ -68,9 +68,11 @@ TEST(Dialogue, LoadAndPrintTwice) {
 
 TEST(Dialogue, NudgeScaleAndAdjust) {
     Session s;
-    auto r = s.Run("nt\n1.5\nst\n0.0005\nst\n2000\nst\n2\nav\n-3\nac\n-1\nnt\n-10\nps\nx\n");
+    auto r = s.Run(
+        "nt\n1.5\nst\n0.0005\nst\n2000\nst\n0.001\nst\n1000\nst\n2\nav\n-3\nac\n-1\nnt\n-10\nps\nx\n");
     EXPECT_EQ(r.status, 0);
-    // After +1.5 s: 3 and 64; x2: 6 and 128 (ramp 4); -3 dB everywhere, -1 dB on
+    // After +1.5 s: 3 and 64; 0.0005 and 2000 refused, 0.001 and 1000 taken
+    // (and undo each other); x2: 6 and 128 (ramp 4); -3 dB everywhere, -1 dB on
     // the channels; -10 s would make a time negative and is refused.
     const std::string text =
         "begin\nsong\n\n"
@@ -80,6 +82,8 @@ TEST(Dialogue, NudgeScaleAndAdjust) {
     EXPECT_EQ(r.output, kBanner + std::string(kEntries) + Menu("1.500", "62.500") +
                             "Enter nudge amount in seconds\n" + Menu("3.000", "64.000") +
                             "Enter scale factor (0.001 to 1000)\n" + Menu("3.000", "64.000") +
+                            "Enter scale factor (0.001 to 1000)\n" + Menu("3.000", "64.000") +
+                            "Enter scale factor (0.001 to 1000)\n" + Menu("0.003", "0.064") +
                             "Enter scale factor (0.001 to 1000)\n" + Menu("3.000", "64.000") +
                             "Enter scale factor (0.001 to 1000)\n" + Menu("6.000", "128.000") +
                             kEveryFader + Menu("6.000", "128.000") + kChannelFaders +
