@@ -37,8 +37,6 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 LIST = ROOT / "tools" / "mutations.txt"
 KEYS = ("area", "file", "find", "into", "why", "equivalent", "tests")
-# The objects of the two programs; the test programs themselves never change.
-OBJECT_DIRS = ("mixer_core.dir", "adjuster_core.dir", "varnel.dir", "ostrand.dir")
 TEST_PROGRAMS = ("mixer_tests", "adjuster_tests")
 
 LOG = None
@@ -177,11 +175,12 @@ def build(ws, quiet=True):
 
 
 def object_hashes(build_dir):
+    # Every target of the programs' own (libraries included, whatever their
+    # names); the test programs' objects live under tests/ and never change.
     hashes = {}
     base = build_dir / "CMakeFiles"
-    for d in OBJECT_DIRS:
-        for obj in sorted((base / d).rglob("*.o")):
-            hashes[str(obj.relative_to(base))] = hashlib.sha256(obj.read_bytes()).hexdigest()
+    for obj in sorted(base.glob("*.dir/**/*.o")):
+        hashes[str(obj.relative_to(base))] = hashlib.sha256(obj.read_bytes()).hexdigest()
     return hashes
 
 

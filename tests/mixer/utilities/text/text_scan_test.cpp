@@ -109,6 +109,7 @@ TEST(Cleaning, RemoveSpacesAndExtraSeparators) {
 
 TEST(Numbers, ReadersNeverYieldNonFinite) {
     EXPECT_DOUBLE_EQ(ReadDecimal("-6.5xyz"), -6.5);
+    EXPECT_DOUBLE_EQ(ReadDecimal(" \t+3.25"), 3.25);
     EXPECT_DOUBLE_EQ(ReadDecimal("abc"), 0.0);
     EXPECT_DOUBLE_EQ(ReadDecimal("nan"), 0.0);
     EXPECT_DOUBLE_EQ(ReadDecimal("-inf"), 0.0);
