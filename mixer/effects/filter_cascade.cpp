@@ -5,33 +5,11 @@
 
 #include "mixer/utilities/hot_loop.hpp"
 
-#define VARNEL_CASCADE_AVX2 0
-namespace varnel::cascade_baseline {
-namespace {
-#include "mixer/effects/filter_cascade_kernel.inc"
-}  // namespace
-}  // namespace varnel::cascade_baseline
-
-#if VARNEL_AVX2_KERNELS
-#pragma GCC push_options
-#pragma GCC target("avx2")
-#undef VARNEL_CASCADE_AVX2
-#define VARNEL_CASCADE_AVX2 1
-namespace varnel::cascade_avx2 {
-namespace {
-#include "mixer/effects/filter_cascade_kernel.inc"
-}  // namespace
-}  // namespace varnel::cascade_avx2
-#pragma GCC pop_options
-#endif
-#undef VARNEL_CASCADE_AVX2
-
 namespace varnel {
 
 namespace {
 
-using cascade_baseline::Pair;
-using cascade_baseline::Quad;
+#include "mixer/effects/filter_cascade_kernel.inc"
 
 // Biquads fused in one loop: with the coefficients read from memory, the
 // running values of a high-pass and four biquads just fit the registers.
@@ -60,12 +38,9 @@ void ForEachGroup(const CascadeStage* stages, int count, Run run) {
 // the groups take the AVX2 build: the interleaving loops run no faster in
 // it (measured).
 template <class V>
-void RunTiles(const CascadeStage* a, const CascadeStage* b, int count, double* const* sides,
-              int n, [[maybe_unused]] Kernel kernel) {
+void RunTiles(const CascadeStage* a, const CascadeStage* b, int count, double* const* sides, int n,
+              Kernel kernel) {
     constexpr int kLanes = int(sizeof(V) / sizeof(double));
-#if VARNEL_AVX2_KERNELS
-    const bool avx2 = UseAvx2(kernel);
-#endif
     V x[kCascadeFrames];
     for (int t = 0; t < n; t += kCascadeFrames) {
         const int m = n - t < kCascadeFrames ? n - t : kCascadeFrames;
@@ -73,13 +48,7 @@ void RunTiles(const CascadeStage* a, const CascadeStage* b, int count, double* c
             for (int k = 0; k < kLanes; ++k) x[i][k] = sides[k][t + i];
         ForEachGroup(a, count, [&](int k, bool highPass, int biquads) {
             const CascadeStage* bk = b ? b + k : nullptr;
-#if VARNEL_AVX2_KERNELS
-            if (avx2) {
-                cascade_avx2::RunGroup(a + k, bk, highPass, biquads, x, m);
-                return;
-            }
-#endif
-            cascade_baseline::RunGroup(a + k, bk, highPass, biquads, x, m);
+            VARNEL_RUN(kernel, RunGroupOf, a + k, bk, highPass, biquads, +x, m);
         });
         for (int i = 0; i < m; ++i)
             for (int k = 0; k < kLanes; ++k) sides[k][t + i] = x[i][k];

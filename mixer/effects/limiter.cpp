@@ -20,39 +20,34 @@ inline double LimitOne(double v, double knee) {
     return p * (m > knee ? cut : m);
 }
 
-// Written with selects only, so the loop vectorises.
-void LimitSide(double* x, int n, double knee) {
-    for (int i = 0; i < n; ++i) x[i] = LimitOne(x[i], knee);
-}
-
-#if VARNEL_AVX2_KERNELS
-typedef double Four __attribute__((vector_size(32)));
-
-// The same four at a time, with the two selects that have a single
-// instruction as that instruction: maxpd(floor, a) is floor > a ? floor : a,
-// and minpd(cut, m) is the knee's select, m > knee ? cut : m. Past the knee
-// the cut is below m (knee + a rounded eighth of the excess cannot round
-// above m), short of it the cut is above m, and at the knee both are m; a
-// NaN m comes back from either.
-VARNEL_AVX2 void LimitSideAvx2(double* x, int n, double knee) {
-    const Four floor = {kFloorMagnitude, kFloorMagnitude, kFloorMagnitude, kFloorMagnitude};
+// LimitOne four at a time, with the two selects that have a single
+// instruction as that select: MaxSelect(floor, a) is floor > a ? floor : a,
+// and MinSelect(cut, m) is the knee's select, m > knee ? cut : m. Past the
+// knee the cut is below m (knee + a rounded eighth of the excess cannot
+// round above m), short of it the cut is above m, and at the knee both are
+// m; a NaN m comes back from either.
+VARNEL_KERNEL void LimitSides(double* left, double* right, int n, double knee) {
+    const Four floor = Opaque(Four{} + kFloorMagnitude);
     const Four k = {knee, knee, knee, knee};
     const Four eighth = {kAboveKnee, kAboveKnee, kAboveKnee, kAboveKnee};
     const Four zero = {0.0, 0.0, 0.0, 0.0}, one = {1.0, 1.0, 1.0, 1.0};
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        Four v;
-        __builtin_memcpy(&v, x + i, sizeof v);
-        const Four p = v < zero ? -one : one;
-        const Four a = __builtin_ia32_andnpd256(-zero, v);
-        const Four m = __builtin_ia32_maxpd256(floor, a);
-        const Four cut = k + (m - k) * eighth;
-        const Four r = p * __builtin_ia32_minpd256(cut, m);
-        __builtin_memcpy(x + i, &r, sizeof r);
+    const FourBits sign = (FourBits)(-zero);
+    for (double* x : {left, right}) {
+        int i = 0;
+        for (; i + 4 <= n; i += 4) {
+            Four v;
+            __builtin_memcpy(&v, x + i, sizeof v);
+            const Four p = v < zero ? -one : one;
+            const Four a = (Four)(~sign & (FourBits)v);
+            const Four m = MaxSelect(floor, a);
+            const Four cut = k + (m - k) * eighth;
+            const Four r = p * MinSelect(cut, m);
+            __builtin_memcpy(x + i, &r, sizeof r);
+        }
+        for (; i < n; ++i) x[i] = LimitOne(x[i], knee);
     }
-    for (; i < n; ++i) x[i] = LimitOne(x[i], knee);
 }
-#endif
+VARNEL_BUILD_TWICE(LimitSides)
 
 }  // namespace
 
@@ -63,18 +58,8 @@ double LimiterReductiondB(double magnitude, int threshold) {
     return out < m ? 20.0 * std::log10(m / out) : 0.0;
 }
 
-void LIMITER(int n, double* left, double* right, int threshold,
-             [[maybe_unused]] Kernel kernel) {
-    const double knee = threshold * kKneeFactor;
-#if VARNEL_AVX2_KERNELS
-    if (UseAvx2(kernel)) {
-        LimitSideAvx2(left, n, knee);
-        LimitSideAvx2(right, n, knee);
-        return;
-    }
-#endif
-    LimitSide(left, n, knee);
-    LimitSide(right, n, knee);
+void LIMITER(int n, double* left, double* right, int threshold, Kernel kernel) {
+    VARNEL_RUN(kernel, LimitSides, left, right, n, threshold * kKneeFactor);
 }
 
 }  // namespace varnel

@@ -18,13 +18,18 @@ namespace {
 
 // Writes p x m x gain back on frames the compressor acts on, as +-(m x gain):
 // the same value, since p is +1 or -1 and rounding is symmetric.
-VARNEL_HOT_LOOP void ApplyGains(double* left, double* right, int n, const double* gain) {
+VARNEL_KERNEL void ApplyGainsBody(double* left, double* right, int n, const double* gain) {
     for (int i = 0; i < n; ++i) {
         const double l = FlooredMagnitude(left[i]) * gain[i];
         const double r = FlooredMagnitude(right[i]) * gain[i];
         left[i] = left[i] >= 0.0 ? l : -l;
         right[i] = right[i] >= 0.0 ? r : -r;
     }
+}
+VARNEL_BUILD_TWICE(ApplyGainsBody)
+
+void ApplyGains(double* left, double* right, int n, const double* gain) {
+    VARNEL_RUN(Kernel::kBest, ApplyGainsBody, left, right, n, gain);
 }
 
 void QuietCount(bool updated, float rms, double halfThreshold, int& pass) {

@@ -28,8 +28,10 @@ bool PairsWithNext(const MixRun& run, int ch, int next) {
            SameEffectChain(ch, next, fx);
 }
 
-VARNEL_HOT_LOOP void FadeChannelBlock(MixRun& run, int ch, int64_t s, int n, int32_t* L,
-                                      int32_t* R, const double* vcaGain) {
+namespace {
+
+VARNEL_KERNEL void FadeChannelBlockBody(MixRun& run, int ch, int64_t s, int n, int32_t* L,
+                                        int32_t* R, const double* vcaGain) {
     InputStage& in = *run.input;
     FaderSettings& fs = *run.settings;
     MixMeters& m = *run.meters;
@@ -46,9 +48,19 @@ VARNEL_HOT_LOOP void FadeChannelBlock(MixRun& run, int ch, int64_t s, int n, int
     UpdatePeakBlock(m.peakL[ch], L, n);
     UpdatePeakBlock(m.peakR[ch], R, n);
 }
+VARNEL_BUILD_TWICE(FadeChannelBlockBody)
 
-VARNEL_HOT_LOOP void SumChannelBlock(MixRun& run, int ch, int n, const int32_t* L,
-                                     const int32_t* R) {
+}  // namespace
+
+void FadeChannelBlock(MixRun& run, int ch, int64_t s, int n, int32_t* L, int32_t* R,
+                      const double* vcaGain) {
+    VARNEL_RUN(Kernel::kBest, FadeChannelBlockBody, run, ch, s, n, L, R, vcaGain);
+}
+
+namespace {
+
+VARNEL_KERNEL void SumChannelBlockBody(MixRun& run, int ch, int n, const int32_t* L,
+                                       const int32_t* R) {
     MixBuffers& b = *run.buffers;
     const EffectSettings& fx = *run.fx;
     Routing& rt = *run.routing;
@@ -71,6 +83,13 @@ VARNEL_HOT_LOOP void SumChannelBlock(MixRun& run, int ch, int n, const int32_t* 
     if (rv.tapActive && fx.trevOn[ch])
         AddToSend(L, R, n, double(rv.tapInput * fx.trevLevel[ch]), b.trevSendL.data(),
                   b.trevSendR.data());
+}
+VARNEL_BUILD_TWICE(SumChannelBlockBody)
+
+}  // namespace
+
+void SumChannelBlock(MixRun& run, int ch, int n, const int32_t* L, const int32_t* R) {
+    VARNEL_RUN(Kernel::kBest, SumChannelBlockBody, run, ch, n, L, R);
 }
 
 }  // namespace varnel

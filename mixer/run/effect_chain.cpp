@@ -193,11 +193,16 @@ void RunPlanPair(const ChainPlan& plan, const PairSide& a, const PairSide& b,
     }
 }
 
-VARNEL_HOT_LOOP void ToWork(const int32_t* L, const int32_t* R, double* wL, double* wR, int n) {
+VARNEL_KERNEL void ToWorkBody(const int32_t* L, const int32_t* R, double* wL, double* wR, int n) {
     for (int i = 0; i < n; ++i) {
         wL[i] = double(L[i]);
         wR[i] = double(R[i]);
     }
+}
+VARNEL_BUILD_TWICE(ToWorkBody)
+
+void ToWork(const int32_t* L, const int32_t* R, double* wL, double* wR, int n) {
+    VARNEL_RUN(Kernel::kBest, ToWorkBody, L, R, wL, wR, n);
 }
 
 }  // namespace
@@ -269,39 +274,18 @@ void RunStripEffectsPair(const StripBlock& a, const StripBlock& b, int n,
 
 namespace {
 
-void ReturnBaseline(double* L, double* R, int n, double postGain, double fullScale,
-                    int& clipFlag, int32_t* outL, int32_t* outR) {
-    if (postGain != 1.0)
-        for (int i = 0; i < n; ++i) {
-            L[i] *= postGain;
-            R[i] *= postGain;
-        }
-    if (clipFlag == 0) {
-        int over = 0;
-        for (int i = 0; i < n; ++i)
-            over |= (L[i] > fullScale) | (R[i] > fullScale) | (L[i] < -fullScale) |
-                    (R[i] < -fullScale);
-        if (over) clipFlag = 1;
-    }
-    TruncToInt32Block(L, n, outL);
-    TruncToInt32Block(R, n, outR);
-}
-
-#if VARNEL_AVX2_KERNELS
-typedef double Four __attribute__((vector_size(32)));
 typedef int32_t FourInts __attribute__((vector_size(16)));
 
 // One side, four samples at a time: the gain, the running extremes for the
-// clip test and the truncation's clamps as max and min. maxpd(x, high) is
-// x > high ? x : high, so a NaN sample leaves the extremes alone, as it
-// fails both clip comparisons; minpd(v, top) and maxpd(v, bottom) are the
-// clamps of TruncToInt32 once a NaN has been read as 0. Returns whether a
+// clip test and the truncation's clamps as selects. MaxSelect(v, high) is
+// v > high ? v : high, so a NaN sample leaves the extremes alone, as it
+// fails both clip comparisons; MinSelect(v, top) and MaxSelect(v, bottom) are
+// the clamps of TruncToInt32 once a NaN has been read as 0. Returns whether a
 // sample lies beyond +-fullScale.
-VARNEL_AVX2 bool ReturnSideAvx2(double* x, int n, double postGain, double fullScale,
-                                int32_t* out) {
+VARNEL_KERNEL bool ReturnSide(double* x, int n, double postGain, double fullScale, int32_t* out) {
     const Four gain = {postGain, postGain, postGain, postGain};
-    const Four top = {2147483647.0, 2147483647.0, 2147483647.0, 2147483647.0};
-    const Four bottom = {-2147483648.0, -2147483648.0, -2147483648.0, -2147483648.0};
+    const Four top = Opaque(Four{} + 2147483647.0);
+    const Four bottom = Opaque(Four{} - 2147483648.0);
     Four high = {-fullScale, -fullScale, -fullScale, -fullScale}, low = -high;
     bool over = false;
     int i = 0;
@@ -310,12 +294,11 @@ VARNEL_AVX2 bool ReturnSideAvx2(double* x, int n, double postGain, double fullSc
         __builtin_memcpy(&v, x + i, sizeof v);
         if (postGain != 1.0) v *= gain;
         __builtin_memcpy(x + i, &v, sizeof v);
-        high = __builtin_ia32_maxpd256(v, high);
-        low = __builtin_ia32_minpd256(v, low);
-        const Four number = __builtin_ia32_andpd256((Four)(v == v), v);   // NaN reads as 0
-        const Four clamped =
-            __builtin_ia32_maxpd256(__builtin_ia32_minpd256(number, top), bottom);
-        const FourInts t = __builtin_ia32_cvttpd2dq256(clamped);
+        high = MaxSelect(v, high);
+        low = MinSelect(v, low);
+        const Four number = (Four)((FourBits)(v == v) & (FourBits)v);  // NaN reads as 0
+        const Four clamped = MaxSelect(MinSelect(number, top), bottom);
+        const FourInts t = __builtin_convertvector(clamped, FourInts);
         __builtin_memcpy(out + i, &t, sizeof t);
     }
     for (; i < n; ++i) {
@@ -326,22 +309,20 @@ VARNEL_AVX2 bool ReturnSideAvx2(double* x, int n, double postGain, double fullSc
     for (int k = 0; k < 4; ++k) over |= high[k] > fullScale || low[k] < -fullScale;
     return over;
 }
-#endif
+
+VARNEL_KERNEL void ReturnSides(double* L, double* R, int n, double postGain, double fullScale,
+                               int& clipFlag, int32_t* outL, int32_t* outR) {
+    const bool overL = ReturnSide(L, n, postGain, fullScale, outL);
+    const bool overR = ReturnSide(R, n, postGain, fullScale, outR);
+    if (clipFlag == 0 && (overL || overR)) clipFlag = 1;
+}
+VARNEL_BUILD_TWICE(ReturnSides)
 
 }  // namespace
 
 void ReturnFromEffects(double* L, double* R, int n, double postGain, double fullScale,
-                       int& clipFlag, int32_t* outL, int32_t* outR,
-                       [[maybe_unused]] Kernel kernel) {
-#if VARNEL_AVX2_KERNELS
-    if (UseAvx2(kernel)) {
-        const bool overL = ReturnSideAvx2(L, n, postGain, fullScale, outL);
-        const bool overR = ReturnSideAvx2(R, n, postGain, fullScale, outR);
-        if (clipFlag == 0 && (overL || overR)) clipFlag = 1;
-        return;
-    }
-#endif
-    ReturnBaseline(L, R, n, postGain, fullScale, clipFlag, outL, outR);
+                       int& clipFlag, int32_t* outL, int32_t* outR, Kernel kernel) {
+    VARNEL_RUN(kernel, ReturnSides, L, R, n, postGain, fullScale, clipFlag, outL, outR);
 }
 
 }  // namespace varnel

@@ -172,9 +172,11 @@ void ReadChannelBlock(InputStage& st, int channel, int64_t blockStart, int n, in
     ReadChannelBlock(st, st.scratch, channel, blockStart, n, historySplit, panLaw, outL, outR);
 }
 
-VARNEL_HOT_LOOP void ReadChannelBlock(InputStage& st, InputScratch& scratch, int channel,
-                                      int64_t blockStart, int n, int historySplit, double panLaw,
-                                      int32_t* outL, int32_t* outR) {
+namespace {
+
+VARNEL_KERNEL void ReadChannelBlockBody(InputStage& st, InputScratch& scratch, int channel,
+                                        int64_t blockStart, int n, int historySplit, double panLaw,
+                                        int32_t* outL, int32_t* outR) {
     if (n <= 0) return;
     const int c = st.channels[channel];
     const int b = st.bytesPerSample[channel];
@@ -242,6 +244,15 @@ VARNEL_HOT_LOOP void ReadChannelBlock(InputStage& st, InputScratch& scratch, int
         std::fill(outR + firstSilent, outR + n, 0);
         st.active[channel] = 0;
     }
+}
+VARNEL_BUILD_TWICE(ReadChannelBlockBody)
+
+}  // namespace
+
+void ReadChannelBlock(InputStage& st, InputScratch& scratch, int channel, int64_t blockStart, int n,
+                      int historySplit, double panLaw, int32_t* outL, int32_t* outR) {
+    VARNEL_RUN(Kernel::kBest, ReadChannelBlockBody, st, scratch, channel, blockStart, n,
+               historySplit, panLaw, outL, outR);
 }
 
 }  // namespace varnel

@@ -50,7 +50,7 @@ int WriteTapBlock(MixRun& run, int n) {
 // each product truncated toward zero and held at the 32-bit limits
 // (TruncToInt32), four samples at a time with the selects made on doubles
 // before the one conversion.
-VARNEL_HOT_LOOP void ScaleSide(int32_t* x, int n, double gain) {
+VARNEL_KERNEL void ScaleSideBody(int32_t* x, int n, double gain) {
     typedef double Four __attribute__((vector_size(32)));
     typedef int32_t FourInts __attribute__((vector_size(16)));
     const Four g = {gain, gain, gain, gain};
@@ -66,6 +66,11 @@ VARNEL_HOT_LOOP void ScaleSide(int32_t* x, int n, double gain) {
         __builtin_memcpy(x + i, &t, sizeof t);
     }
     for (; i < n; ++i) x[i] = TruncToInt32(double(x[i]) * gain);
+}
+VARNEL_BUILD_TWICE(ScaleSideBody)
+
+void ScaleSide(int32_t* x, int n, double gain) {
+    VARNEL_RUN(Kernel::kBest, ScaleSideBody, x, n, gain);
 }
 
 void ApplyMasterGain(int32_t* L, int32_t* R, int n, double gain) {

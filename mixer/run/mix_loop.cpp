@@ -126,7 +126,7 @@ void SubmixPass(MixRun& run, int64_t s, int n) {
     }
 }
 
-VARNEL_HOT_LOOP void BusSumming(MixRun& run, int n) {
+VARNEL_KERNEL void BusSummingBody(MixRun& run, int n) {
     MixBuffers& b = *run.buffers;
     Routing& rt = *run.routing;
     MixMeters& m = *run.meters;
@@ -146,6 +146,11 @@ VARNEL_HOT_LOOP void BusSumming(MixRun& run, int n) {
         AddToMaster(b.masterL.data(), bl, n, m.clip[0]);
         AddToMaster(b.masterR.data(), br, n, m.clip[0]);
     }
+}
+VARNEL_BUILD_TWICE(BusSummingBody)
+
+void BusSumming(MixRun& run, int n) {
+    VARNEL_RUN(Kernel::kBest, BusSummingBody, run, n);
 }
 
 void SubmixSends(MixRun& run, int n) {

@@ -52,9 +52,11 @@ void CountClips(OutputClips& c, const int32_t* L, const int32_t* R, int n, int64
 
 }  // namespace
 
-VARNEL_HOT_LOOP size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b, MixMeters& m,
-                          MasterRmsState& rms, DitherRandom& random, int64_t blockStart,
-                          int n) {
+namespace {
+
+VARNEL_KERNEL size_t ConvertMasterBlockBody(const OutputSettings& s, MixBuffers& b, MixMeters& m,
+                                            MasterRmsState& rms, DitherRandom& random,
+                                            int64_t blockStart, int n) {
     const int sh = s.bits == 16 ? 16 : 8;
     int32_t* L = b.masterL.data();
     int32_t* R = b.masterR.data();
@@ -102,6 +104,14 @@ VARNEL_HOT_LOOP size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b
     }
     NUM24MONO_TO_CHAR(b.outL.data(), b.outBytes.data(), n);
     return size_t(n) * 3;
+}
+VARNEL_BUILD_TWICE(ConvertMasterBlockBody)
+
+}  // namespace
+
+size_t ConvertMasterBlock(const OutputSettings& s, MixBuffers& b, MixMeters& m, MasterRmsState& rms,
+                          DitherRandom& random, int64_t blockStart, int n) {
+    return VARNEL_RUN(Kernel::kBest, ConvertMasterBlockBody, s, b, m, rms, random, blockStart, n);
 }
 
 void MeasureMasterBlock(const OutputSettings& s, MixBuffers& b, LoudnessState& meter, int n) {

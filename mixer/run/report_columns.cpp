@@ -29,8 +29,8 @@ void ForEachColumn(const OutputColumns& c, int64_t blockStart, int n, F f) {
     }
 }
 
-VARNEL_HOT_LOOP void Side(const int32_t* words, const int32_t* out, int from, int to,
-                          int32_t& lo, int32_t& hi, uint8_t& full) {
+VARNEL_KERNEL void SideBody(const int32_t* words, const int32_t* out, int from, int to, int32_t& lo,
+                            int32_t& hi, uint8_t& full) {
     int32_t a = lo, b = hi;
     for (int i = from; i < to; ++i) {
         a = std::min(a, out[i]);
@@ -43,10 +43,21 @@ VARNEL_HOT_LOOP void Side(const int32_t* words, const int32_t* out, int from, in
     for (int i = from; i < to; ++i) any |= (words[i] == INT32_MAX) | (words[i] == INT32_MIN);
     full = uint8_t(any);
 }
+VARNEL_BUILD_TWICE(SideBody)
 
-VARNEL_HOT_LOOP double PeakMagnitude(const double* x, int from, int to, double most) {
+void Side(const int32_t* words, const int32_t* out, int from, int to, int32_t& lo, int32_t& hi,
+          uint8_t& full) {
+    VARNEL_RUN(Kernel::kBest, SideBody, words, out, from, to, lo, hi, full);
+}
+
+VARNEL_KERNEL double PeakMagnitudeBody(const double* x, int from, int to, double most) {
     for (int i = from; i < to; ++i) most = std::max(most, std::fabs(x[i]));
     return most;
+}
+VARNEL_BUILD_TWICE(PeakMagnitudeBody)
+
+double PeakMagnitude(const double* x, int from, int to, double most) {
+    return VARNEL_RUN(Kernel::kBest, PeakMagnitudeBody, x, from, to, most);
 }
 
 }  // namespace

@@ -137,7 +137,7 @@ int AutomateSamples(SlotRun& r, int64_t blockStart, int from, int n, int32_t* le
 // reach the 32-bit limits the clamp is left out, so the loop vectorises: the
 // largest product is the largest magnitude times the gain, since rounding
 // keeps the order of the products.
-VARNEL_HOT_LOOP void ScaleStretch(int32_t* x, int from, int n, double gain) {
+VARNEL_KERNEL void ScaleStretchBody(int32_t* x, int from, int n, double gain) {
     if (from >= n) return;
     const double top = LargestMagnitude(x + from, n - from) * std::fabs(gain);
     if (top < 2147483647.0) {
@@ -146,10 +146,16 @@ VARNEL_HOT_LOOP void ScaleStretch(int32_t* x, int from, int n, double gain) {
         for (int i = from; i < n; ++i) x[i] = ScaleSample(x[i], gain);
     }
 }
+VARNEL_BUILD_TWICE(ScaleStretchBody)
+
+void ScaleStretch(int32_t* x, int from, int n, double gain) {
+    VARNEL_RUN(Kernel::kBest, ScaleStretchBody, x, from, n, gain);
+}
 
 // One side of a steady stretch: the side keeps its gain up to its first sign
 // change and takes `gain` from there to the end of the block.
-VARNEL_HOT_LOOP void ScaleSteadySide(int32_t* x, int from, int n, int& old, double& apply, double gain) {
+VARNEL_KERNEL void ScaleSteadySideBody(int32_t* x, int from, int n, int& old, double& apply,
+                                       double gain) {
     if (from >= n) return;
     const int lastSign = Sign(x[n - 1]);
     int i = from;
@@ -164,6 +170,11 @@ VARNEL_HOT_LOOP void ScaleSteadySide(int32_t* x, int from, int n, int& old, doub
     }
     ScaleStretch(x, i, n, gain);
     old = lastSign;
+}
+VARNEL_BUILD_TWICE(ScaleSteadySideBody)
+
+void ScaleSteadySide(int32_t* x, int from, int n, int& old, double& apply, double gain) {
+    VARNEL_RUN(Kernel::kBest, ScaleSteadySideBody, x, from, n, old, apply, gain);
 }
 
 }  // namespace

@@ -474,7 +474,10 @@ void StartLoudnessMeter(LoudnessState& m, uint32_t rate, int channels, double fu
     }
 }
 
-VARNEL_HOT_LOOP void MeasureLoudness(LoudnessState& m, const int32_t* left, const int32_t* right, int n) {
+namespace {
+
+VARNEL_KERNEL void MeasureLoudnessBody(LoudnessState& m, const int32_t* left, const int32_t* right,
+                                       int n) {
     if (!m.started) return;
     double scaled[2 * (kHistory + kScratchFrames)];
     int done = 0;
@@ -490,6 +493,13 @@ VARNEL_HOT_LOOP void MeasureLoudness(LoudnessState& m, const int32_t* left, cons
         done += part;
         if (m.frames == m.subEnd) FinishSubBlock(m);
     }
+}
+VARNEL_BUILD_TWICE(MeasureLoudnessBody)
+
+}  // namespace
+
+void MeasureLoudness(LoudnessState& m, const int32_t* left, const int32_t* right, int n) {
+    VARNEL_RUN(Kernel::kBest, MeasureLoudnessBody, m, left, right, n);
 }
 
 LoudnessFigures LoudnessResult(const LoudnessState& m) {

@@ -25,9 +25,11 @@ void MeterSample(int32_t sample, int divisor, float minWindow, int& oldpolar, in
 
 }  // namespace
 
-VARNEL_HOT_LOOP void MasterRMS(MasterRmsState& st, int& firstUse, const int32_t* left, const int32_t* right,
-               float& windowsL, float& windowsR, float& sumL, float& sumR, float minWindow,
-               int divisor, int n) {
+namespace {
+
+VARNEL_KERNEL void MasterRMSBody(MasterRmsState& st, int& firstUse, const int32_t* left,
+                                 const int32_t* right, float& windowsL, float& windowsR,
+                                 float& sumL, float& sumR, float minWindow, int divisor, int n) {
     if (firstUse == 0) {
         st = MasterRmsState{};
         windowsL = windowsR = sumL = sumR = 0.0f;
@@ -41,6 +43,16 @@ VARNEL_HOT_LOOP void MasterRMS(MasterRmsState& st, int& firstUse, const int32_t*
         MeterSample(right[i], divisor, minWindow, st.oldpolarR, st.newpolarR, st.squaresR,
                     st.intervalR, windowsR, sumR);
     }
+}
+VARNEL_BUILD_TWICE(MasterRMSBody)
+
+}  // namespace
+
+void MasterRMS(MasterRmsState& st, int& firstUse, const int32_t* left, const int32_t* right,
+               float& windowsL, float& windowsR, float& sumL, float& sumR, float minWindow,
+               int divisor, int n) {
+    VARNEL_RUN(Kernel::kBest, MasterRMSBody, st, firstUse, left, right, windowsL, windowsR, sumL,
+               sumR, minWindow, divisor, n);
 }
 
 }  // namespace varnel
