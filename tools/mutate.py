@@ -120,13 +120,13 @@ def locate(m):
     return text.replace(m.find, m.into), None
 
 
-def parse_numbers(spec, total):
+def parse_numbers(ranges, total):
     chosen = set()
-    for part in spec.split(","):
-        part = part.strip()
-        if not part:
+    for piece in ranges.split(","):
+        piece = piece.strip()
+        if not piece:
             continue
-        a, _, b = part.partition("-")
+        a, _, b = piece.partition("-")
         lo, hi = int(a), int(b) if b else int(a)
         chosen.update(range(max(lo, 1), min(hi, total) + 1))
     return chosen

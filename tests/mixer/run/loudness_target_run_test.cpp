@@ -107,6 +107,10 @@ struct Delivery {
     bool mono;
 };
 
+// Targets and ceilings of common deliveries, one of them a 16-bit mono file.
+constexpr Delivery kDeliveries[] = {
+    {-16, -1, 24, false}, {-23, -2, 24, false}, {-14, -1, 24, false}, {-16, -1, 16, true}};
+
 std::string DeliveryPrefs(const Delivery& d) {
     char b[160];
     std::snprintf(b, sizeof b, "lufs\t%g\ntpmax\t%g\noutbits\t%d\n%s", d.target, d.ceiling, d.bits,
@@ -119,6 +123,12 @@ std::string Label(const Delivery& d) {
            std::to_string(d.bits) + (d.mono ? "-bit mono" : "-bit stereo");
 }
 
+// Twelve seconds of programme mixed for delivery d.
+void DeliverySession(Session& s, const Delivery& d) {
+    s.AddPcm("song.wav", 2, 24, Programme(12));
+    s.prefs = DeliveryPrefs(d);
+}
+
 }  // namespace
 
 // Each delivery the ceiling does not hold back reads its target within
@@ -126,13 +136,9 @@ std::string Label(const Delivery& d) {
 // a thousandth of a dB: the output's last step and the dither may add that
 // much), and says what it did.
 TEST(LoudnessTargetRun, DeliversTheTargetUnderTheCeiling) {
-    const Delivery deliveries[] = {
-        {-16, -1, 24, false}, {-23, -2, 24, false}, {-14, -1, 24, false}, {-16, -1, 16, true}};
-    const std::vector<int32_t> programme = Programme(12);
-    for (const Delivery& d : deliveries) {
+    for (const Delivery& d : kDeliveries) {
         Session s;
-        s.AddPcm("song.wav", 2, 24, programme);
-        s.prefs = DeliveryPrefs(d);
+        DeliverySession(s, d);
         const auto r = s.Run();
         ASSERT_EQ(r.status, 0) << r.output;
         const LoudnessFigures f = MeterOf(s.Path("mix.wav"));
@@ -154,13 +160,9 @@ TEST(LoudnessTargetRun, DeliversTheTargetUnderTheCeiling) {
 // The same files read by an independent meter: ffmpeg's ebur128 filter.
 TEST(LoudnessTargetRun, FfmpegAgrees) {
     if (!peertools::Have("ffmpeg")) GTEST_SKIP() << "ffmpeg is not installed";
-    const Delivery deliveries[] = {
-        {-16, -1, 24, false}, {-23, -2, 24, false}, {-14, -1, 24, false}, {-16, -1, 16, true}};
-    const std::vector<int32_t> programme = Programme(12);
-    for (const Delivery& d : deliveries) {
+    for (const Delivery& d : kDeliveries) {
         Session s;
-        s.AddPcm("song.wav", 2, 24, programme);
-        s.prefs = DeliveryPrefs(d);
+        DeliverySession(s, d);
         ASSERT_EQ(s.Run().status, 0);
         double integrated = 0.0, peak = 0.0;
         ASSERT_TRUE(FfmpegReading(s.Path("mix.wav"), integrated, peak)) << Label(d);
